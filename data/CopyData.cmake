@@ -1,0 +1,8 @@
+file(MAKE_DIRECTORY ${DST})
+if(NOT EXISTS ${DST}/schedule.txt)
+  file(COPY ${SRC}/schedule.txt DESTINATION ${DST})
+endif()
+file(GLOB sounds ${SRC}/sounds/*.wav)
+if(sounds)
+  file(COPY ${sounds} DESTINATION ${DST}/sounds)
+endif()

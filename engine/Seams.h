@@ -1,0 +1,91 @@
+#pragma once
+
+// What the engine needs from outside, each behind a small interface: tests pass fakes, the
+// program passes the real ones.
+
+#include "Calendar.h"
+
+#include <cstdint>
+#include <string>
+
+namespace quorvane {
+
+// The settings that clock synchronisation reads at every use.
+class IClockSettings
+{
+public:
+    virtual ~IClockSettings() = default;
+    virtual bool UseSNTP() const = 0;
+    virtual std::string SNTPServer() const = 0;
+    virtual int32_t SNTPPort() const = 0;
+};
+
+// The three results of one SNTP exchange that synchronisation uses; all 0 when no complete
+// reply arrived.
+struct SntpAnswer
+{
+    TDateTime OriginateTimestamp = 0;
+    TDateTime LocalClockOffset = 0;
+    TDateTime RoundTripDelay = 0;
+};
+
+// One query with a fresh client; may throw any Exception of the network layer.
+class ISntpSource
+{
+public:
+    virtual ~ISntpSource() = default;
+    virtual SntpAnswer Query(const std::string &host, int32_t port, int32_t receiveTimeoutMs) = 0;
+};
+
+// The body of an HTTP fetch, and whether the transfer succeeded: a 2xx status read to its end.
+struct Download
+{
+    std::string Text;
+    bool Complete = false;
+};
+
+class IHttpFetch
+{
+public:
+    virtual ~IHttpFetch() = default;
+    virtual Download DownloadText(const std::string &url, int32_t timeoutMs) = 0;
+};
+
+class IFileSystem
+{
+public:
+    virtual ~IFileSystem() = default;
+    virtual bool FileExists(const std::string &path) const = 0;
+    // Throws Exception("Cannot open file \"path\". reason") when the file cannot be read.
+    virtual std::string ReadFile(const std::string &path) const = 0;
+};
+
+class ISoundPlayer
+{
+public:
+    virtual ~ISoundPlayer() = default;
+    virtual bool IsPlaying() = 0;
+    // Returns at once; throws Exception with a descriptive text when the file cannot be played.
+    virtual void Play(const std::string &path) = 0;
+};
+
+// 0x00BBGGRR, as the stored layouts give colours.
+using TColor = uint32_t;
+constexpr TColor clLime = 0x0000FF00;
+constexpr TColor clRed = 0x000000FF;
+
+enum class Label { Clock, Countdown, Status };
+
+// The window's labels. The engine compares before it writes, so an unchanged display causes
+// no repaint.
+class IDisplay
+{
+public:
+    virtual ~IDisplay() = default;
+    virtual std::string Text(Label label) const = 0;
+    virtual void SetText(Label label, const std::string &text) = 0;
+    virtual TColor Color(Label label) const = 0;
+    virtual void SetColor(Label label, TColor color) = 0;
+};
+
+} // namespace quorvane

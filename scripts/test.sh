@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is missing, checks the format, builds a normal and a sanitizer tree, and runs the
+# whole test suite in both through ctest.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+"$top/scripts/install-deps.sh"
+
+files=$(git ls-files '*.cpp' '*.h' 2>/dev/null || find . -name '*.cpp' -o -name '*.h')
+clang-format --dry-run --Werror $files
+
+"$top/scripts/build.sh" build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+"$top/scripts/build.sh" build-asan -DCMAKE_BUILD_TYPE=Debug -DQUORVANE_SANITIZE=ON \
+  -DQUORVANE_BENCH=OFF
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export LSAN_OPTIONS=suppressions=$top/scripts/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+for tree in build build-asan; do
+  echo "== ctest in $tree"
+  "$top/scripts/with-sound-server.sh" ctest --test-dir "$tree" --output-on-failure -j 2
+done

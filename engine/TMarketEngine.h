@@ -1,0 +1,61 @@
+#pragma once
+
+#include "Calendar.h"
+#include "Clock.h"
+#include "Schedule.h"
+#include "Seams.h"
+
+#include <cstdint>
+#include <string>
+
+namespace quorvane {
+
+// Everything the engine talks to; the program passes the real ones, tests pass fakes.
+struct TEngineServices
+{
+    const IClock *Clock = nullptr;
+    const IClockSettings *Settings = nullptr;
+    ISntpSource *Sntp = nullptr;
+    IHttpFetch *Http = nullptr;
+    const IFileSystem *Files = nullptr;
+    ISoundPlayer *Player = nullptr;
+    IDisplay *Display = nullptr;
+};
+
+// The market clock: Eastern time with its offset, the schedule and its cursor, the tick and its
+// alarm memory. The main window owns one and drives it from its timers and commands.
+class TMarketEngine
+{
+public:
+    // appDir ends with "/"; scheduleUrl is where the schedule is fetched when no local file exists.
+    TMarketEngine(const TEngineServices &services, std::string appDir, std::string scheduleUrl);
+
+    TDateTime EasternNow();
+    void DeriveOffsetFromSystemClock();
+    void SyncClock();
+    void LoadSchedule();
+    bool NextEvent(double &remaining, bool &open);
+    // One 100 ms tick. An alarm that cannot be played raises once; the alarm counts as played.
+    void Timer11Timer();
+
+    const std::string &AppDir() const { return FAppDir; }
+
+    // Engine state, public for the window's read-only use and for tests.
+    double FClockOffset = 0;
+    bool FSynced = false;
+    TSchedule FSessions;
+    int32_t FCursor = 0;
+    TDateTime FLastTick = 0;
+    int32_t FPrevState = 0;
+    int32_t FPrevMinutes = 0;
+
+private:
+    void ShowTexts(const std::string &countdown, const std::string &status);
+    void CheckAlarm(double remaining, bool open);
+
+    TEngineServices S;
+    std::string FAppDir;
+    std::string FScheduleUrl;
+};
+
+} // namespace quorvane

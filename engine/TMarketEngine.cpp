@@ -1,0 +1,220 @@
+#include "TMarketEngine.h"
+
+#include "EasternTime.h"
+
+#include <cmath>
+#include <utility>
+
+namespace quorvane {
+
+namespace {
+
+// More than this between two ticks means the local clock was set, not that time passed.
+constexpr double kClockJump = 1.0 / 8640.0;
+constexpr int32_t kSntpTimeoutMs = 3500;
+constexpr int32_t kDownloadTimeoutMs = 5000;
+
+std::string TwoDigits(int64_t v)
+{
+    return std::string {static_cast<char>('0' + v / 10 % 10), static_cast<char>('0' + v % 10)};
+}
+
+// "hh:nn AM/PM" on the 12-hour clock.
+std::string FormatClock(TDateTime eastern)
+{
+    CivilDate date;
+    TimeOfDay time;
+    DecodeDateTime(eastern, date, time);
+    const int hour12 = time.Hour % 12 == 0 ? 12 : time.Hour % 12;
+    return TwoDigits(hour12) + ":" + TwoDigits(time.Minute) + (time.Hour < 12 ? " AM" : " PM");
+}
+
+// Hours are not bounded: a weekend shows as 65:30:00.
+std::string FormatCountdown(double remaining)
+{
+    const double whole = std::trunc(remaining * SecondsPerDay);
+    const int64_t secs = std::isfinite(whole) ? static_cast<int64_t>(whole) : 0;
+    return std::to_string(secs / 3600) + ":" + TwoDigits(secs % 3600 / 60) + ":"
+        + TwoDigits(secs % 60);
+}
+
+} // namespace
+
+TMarketEngine::TMarketEngine(
+    const TEngineServices &services, std::string appDir, std::string scheduleUrl)
+    : S(services)
+    , FAppDir(std::move(appDir))
+    , FScheduleUrl(std::move(scheduleUrl))
+{ }
+
+void TMarketEngine::DeriveOffsetFromSystemClock()
+{
+    const TDateTime n = S.Clock->Now();
+    const NtpTimestamp t = DateTimeToNtp(n);
+    FClockOffset = n - NtpToEastern(t.Seconds, t.Fraction);
+}
+
+void TMarketEngine::SyncClock()
+{
+    // Whatever happens, the next tick starts from a clean alarm memory and a rewound cursor.
+    struct Reset
+    {
+        TMarketEngine &e;
+        ~Reset()
+        {
+            e.FPrevState = 0;
+            e.FCursor = 0;
+        }
+    } reset {*this};
+
+    if (!S.Settings->UseSNTP()) {
+        DeriveOffsetFromSystemClock();
+        return;
+    }
+    bool synced = false;
+    try {
+        const SntpAnswer a
+            = S.Sntp->Query(S.Settings->SNTPServer(), S.Settings->SNTPPort(), kSntpTimeoutMs);
+        const TDateTime estimate = a.OriginateTimestamp + a.LocalClockOffset + a.RoundTripDelay;
+        if (estimate != 0) {
+            const NtpTimestamp t = DateTimeToNtp(estimate);
+            const TDateTime eastern = NtpToEastern(t.Seconds, t.Fraction);
+            FClockOffset = S.Clock->Now() - eastern;
+            synced = true;
+        }
+    } catch (const std::exception &) {
+        // The server path failing is routine (offline, blocked port): the system clock stands in.
+    }
+    if (!synced)
+        DeriveOffsetFromSystemClock();
+}
+
+TDateTime TMarketEngine::EasternNow()
+{
+    if (!FSynced)
+        SyncClock();
+    const TDateTime result = S.Clock->Now() - FClockOffset;
+    FSynced = true;
+    return result;
+}
+
+void TMarketEngine::LoadSchedule()
+{
+    const std::string path = FAppDir + "schedule.txt";
+    std::string text;
+    if (S.Files->FileExists(path)) {
+        text = S.Files->ReadFile(path);
+    } else {
+        Download d = S.Http->DownloadText(FScheduleUrl, kDownloadTimeoutMs);
+        // A failed or refused fetch keeps the sessions we have: an error page is no schedule.
+        if (!d.Complete)
+            return;
+        text = std::move(d.Text);
+    }
+    CivilDate today = CivilFromDays(static_cast<int64_t>(std::floor(S.Clock->Now())));
+    ParseSchedule(SplitScheduleLines(text), FSessions, today.Year);
+    FPrevState = 0;
+    FCursor = 0;
+}
+
+bool TMarketEngine::NextEvent(double &remaining, bool &open)
+{
+    const TDateTime now = EasternNow();
+    if (FSessions.empty())
+        return false;
+    const int32_t last = static_cast<int32_t>(FSessions.size()) - 1;
+    while (FCursor < last && FSessions[FCursor + 1].Open < now)
+        ++FCursor;
+    const TSession &s = FSessions[FCursor];
+    if (now <= s.Open) {
+        // Before the first session the market is closed and counts down to its opening.
+        open = false;
+        remaining = s.Open - now;
+        return true;
+    }
+    if (now <= s.Close) {
+        open = true;
+        remaining = s.Close - now;
+        return true;
+    }
+    open = false;
+    if (FCursor == last)
+        return false;
+    remaining = FSessions[FCursor + 1].Open - now;
+    return true;
+}
+
+void TMarketEngine::ShowTexts(const std::string &countdown, const std::string &status)
+{
+    if (S.Display->Text(Label::Countdown) != countdown)
+        S.Display->SetText(Label::Countdown, countdown);
+    if (S.Display->Text(Label::Status) != status)
+        S.Display->SetText(Label::Status, status);
+}
+
+void TMarketEngine::CheckAlarm(double remaining, bool open)
+{
+    const double wholeMinutes = std::trunc(remaining * 1440.0);
+    const int32_t minutes = std::isfinite(wholeMinutes) && std::fabs(wholeMinutes) < 2e9
+        ? static_cast<int32_t>(wholeMinutes)
+        : 0;
+    const std::string dir = FAppDir.size() > 1 && FAppDir.back() == '/'
+        ? FAppDir.substr(0, FAppDir.size() - 1)
+        : FAppDir;
+    std::string file;
+    if (FPrevState >= 1 && !open)
+        file = "0_min_before_closing.wav";
+    else if (FPrevState < 0 && open)
+        file = "0_min_before_opening.wav";
+    else if (FPrevState != 0 && std::abs(static_cast<int64_t>(FPrevMinutes) - minutes) == 1)
+        file = std::to_string(FPrevMinutes)
+            + (open ? "_min_before_closing.wav" : "_min_before_opening.wav");
+
+    const int32_t state = open ? 1 : -1;
+    if (!file.empty()) {
+        const std::string path = dir + "/sounds/" + file;
+        if (S.Files->FileExists(path)) {
+            try {
+                S.Player->Play(path);
+            } catch (...) {
+                // A sound that cannot be played counts as played, so it is reported once and
+                // not again on every following tick.
+                FPrevState = state;
+                FPrevMinutes = minutes;
+                throw;
+            }
+        }
+    }
+    FPrevState = state;
+    FPrevMinutes = minutes;
+}
+
+void TMarketEngine::Timer11Timer()
+{
+    const TDateTime n = S.Clock->Now();
+    if (std::fabs(FLastTick - n) <= kClockJump) {
+        FLastTick = n;
+    } else {
+        SyncClock();
+        FLastTick = S.Clock->Now();
+    }
+
+    const std::string clock = ZoneLabel + FormatClock(EasternNow());
+    if (S.Display->Text(Label::Clock) != clock)
+        S.Display->SetText(Label::Clock, clock);
+
+    double remaining = 0;
+    bool open = false;
+    if (!NextEvent(remaining, open)) {
+        ShowTexts("--:--:--", "The schedule needs update");
+        return;
+    }
+    ShowTexts(FormatCountdown(remaining), open ? "Market Open" : "Market Closed");
+    const TColor color = open ? clLime : clRed;
+    if (S.Display->Color(Label::Status) != color)
+        S.Display->SetColor(Label::Status, color);
+    if (!S.Player->IsPlaying())
+        CheckAlarm(remaining, open);
+}
+
+} // namespace quorvane

@@ -1,0 +1,159 @@
+#include "EasternTime.h"
+#include "Fakes.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+
+using namespace quorvane;
+using namespace quorvane::test;
+
+namespace {
+
+// Runs a block under another zone and puts the old one back.
+class ZoneScope
+{
+public:
+    explicit ZoneScope(const char *tz)
+    {
+        const char *old = std::getenv("TZ");
+        saved = old ? old : "";
+        had = old != nullptr;
+        setenv("TZ", tz, 1);
+        tzset();
+    }
+    ~ZoneScope()
+    {
+        if (had)
+            setenv("TZ", saved.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    std::string saved;
+    bool had = false;
+};
+
+NtpTimestamp NtpOfUtc(TDateTime utc)
+{
+    ZoneScope zone("UTC");
+    return DateTimeToNtp(utc);
+}
+
+} // namespace
+
+TEST(EasternTime, SummerTimeFollowsTheUsRuleInUtc)
+{
+    struct Row
+    {
+        TDateTime utc;
+        const char *label;
+    };
+    const Row rows[] = {
+        {At(2026, 3, 8, 6, 59, 59), "EST "},
+        {At(2026, 3, 8, 7, 0, 0), "EDT "},
+        {At(2026, 11, 1, 5, 59, 59), "EDT "},
+        {At(2026, 11, 1, 6, 0, 0), "EST "},
+        {At(2027, 3, 14, 6, 59, 59), "EST "},
+        {At(2027, 3, 14, 7, 0, 0), "EDT "},
+        {At(2027, 11, 7, 5, 59, 59), "EDT "},
+        {At(2027, 11, 7, 6, 0, 0), "EST "},
+        // The old fixed window would call these summer; the real rule does not.
+        {At(2026, 3, 3, 12, 0, 0), "EST "},
+        {At(2026, 11, 1, 12, 0, 0), "EST "},
+        {At(2026, 7, 15, 12, 0, 0), "EDT "},
+        {At(2026, 1, 15, 12, 0, 0), "EST "},
+        {At(2026, 12, 31, 23, 0, 0), "EST "},
+    };
+    for (const Row &r : rows) {
+        const NtpTimestamp t = NtpOfUtc(r.utc);
+        const double bias = EasternBias(t.Seconds, t.Fraction);
+        EXPECT_EQ(ZoneLabel, r.label) << r.utc;
+        EXPECT_DOUBLE_EQ(bias, (std::string(r.label) == "EDT " ? 240 : 300) / 1440.0);
+        EXPECT_NEAR(NtpToEastern(t.Seconds, t.Fraction), r.utc - bias, 1e-9);
+    }
+}
+
+TEST(EasternTime, NtpConversionsKeepTheirArithmetic)
+{
+    ZoneScope zone("UTC");
+    NtpTimestamp t = DateTimeToNtp(2.0);
+    EXPECT_EQ(t.Seconds, 0u);
+    EXPECT_EQ(t.Fraction, 0u);
+
+    // The divisor is 2^32 + 1: all bits set is still 999 ms.
+    EXPECT_DOUBLE_EQ(NtpToUtc(0, 0xFFFFFFFFu), 2.0 + 0.999 / 86400.0);
+    EXPECT_DOUBLE_EQ(NtpToUtc(0, 4294967), 2.0);
+    EXPECT_DOUBLE_EQ(NtpToUtc(0, 4294968), 2.0 + 0.001 / 86400.0);
+
+    t = DateTimeToNtp(2.0 + 10.5 / 86400.0);
+    EXPECT_EQ(t.Seconds, 10u);
+    EXPECT_EQ(t.Fraction, 2147483648u);
+    EXPECT_DOUBLE_EQ(NtpToLocal(t.Seconds, t.Fraction), 2.0 + 10.499 / 86400.0);
+
+    // The era wrap takes off 2^32 + 1.
+    t = DateTimeToNtp(2.0 + (4294967297.0 + 1.0) / 86400.0);
+    EXPECT_EQ(t.Seconds, 1u);
+
+    // Dates after 1968 have the top bit set and still read as unsigned.
+    const TDateTime y2026 = At(2026, 12, 8, 14, 30, 15);
+    t = DateTimeToNtp(y2026);
+    EXPECT_GT(t.Seconds, 0x80000000u);
+    EXPECT_NEAR(NtpToLocal(t.Seconds, t.Fraction), y2026, 1e-9);
+}
+
+TEST(EasternTime, RoundTripLosesAtMostAMillisecond)
+{
+    for (const char *tz : {"UTC", "Asia/Tokyo", "America/Los_Angeles"}) {
+        ZoneScope zone(tz);
+        for (double s : {0.0, 0.25, 0.5, 0.999, 0.0004}) {
+            const TDateTime local = At(2026, 6, 1, 9, 30, 7 + s);
+            const NtpTimestamp t = DateTimeToNtp(local);
+            EXPECT_NEAR(NtpToLocal(t.Seconds, t.Fraction), local, 0.0011 / 86400.0) << tz << s;
+        }
+    }
+}
+
+TEST(EasternTime, OffsetFromUtcReadsTheMachineZone)
+{
+    {
+        ZoneScope zone("UTC");
+        EXPECT_DOUBLE_EQ(OffsetFromUTC(), 0.0);
+    }
+    {
+        ZoneScope zone("EST5");
+        EXPECT_DOUBLE_EQ(OffsetFromUTC(), 300 / 1440.0);
+    }
+    {
+        ZoneScope zone("JST-9");
+        EXPECT_DOUBLE_EQ(OffsetFromUTC(), -540 / 1440.0);
+    }
+}
+
+TEST(EasternTime, SystemClockOffsetIsZeroWhenTheMachineRunsOnEasternTime)
+{
+    ZoneScope zone("America/New_York");
+    TSystemClock real;
+    Rig rig;
+    rig.clock.now = real.Now();
+    rig.engine.DeriveOffsetFromSystemClock();
+    EXPECT_NEAR(rig.engine.FClockOffset, 0.0, 0.0011 / 86400.0);
+}
+
+TEST(EasternTime, OnlyTheFirstEasternNowSynchronises)
+{
+    Rig rig;
+    rig.settings.useSntp = true;
+    rig.clock.now = At(2026, 12, 8, 15, 0, 0);
+    EXPECT_FALSE(rig.engine.FSynced);
+    const TDateTime e = rig.engine.EasternNow();
+    EXPECT_TRUE(rig.engine.FSynced);
+    EXPECT_EQ(rig.sntp.calls.size(), 1u);
+    EXPECT_NEAR(e, At(2026, 12, 8, 10, 0, 0), 1e-8);
+    rig.engine.EasternNow();
+    EXPECT_EQ(rig.sntp.calls.size(), 1u);
+}

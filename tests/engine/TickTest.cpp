@@ -1,0 +1,214 @@
+#include "EasternTime.h"
+#include "Fakes.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace quorvane;
+using namespace quorvane::test;
+
+namespace {
+
+constexpr double kEst = 5 * kHour;
+constexpr double kTick = 0.1 * kSecond;
+
+struct Played
+{
+    std::string file;
+    double eastern;
+};
+
+// A trading day on 12/08/2026 with the four alarms a fresh install has.
+class TickScenario : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        rig.Schedule("12/07/2026 9:30 am - 12/07/2026 4:00 pm\n"
+                     "12/08/2026 9:30 am - 12/08/2026 4:00 pm\n"
+                     "12/09/2026 9:30 am - 12/09/2026 4:00 pm\n");
+        for (const char *s : {"0_min_before_opening.wav", "15_min_before_opening.wav",
+                 "0_min_before_closing.wav", "60_min_before_closing.wav"})
+            rig.Sound(s);
+        rig.engine.LoadSchedule();
+    }
+
+    // Ticks every 100 ms of fake time from one Eastern instant to another, recording plays.
+    void Run(TDateTime from, TDateTime to)
+    {
+        const long n = std::lround((to - from) / kTick);
+        for (long i = 0; i <= n; ++i) {
+            rig.clock.now = from + i * kTick + kEst;
+            const size_t before = rig.player.played.size();
+            try {
+                rig.engine.Timer11Timer();
+            } catch (const Exception &e) {
+                errors.push_back(e.what());
+            }
+            if (rig.player.played.size() > before)
+                plays.push_back({rig.player.played.back().substr(10), from + i * kTick});
+        }
+    }
+
+    Rig rig;
+    std::vector<Played> plays;
+    std::vector<std::string> errors;
+};
+
+} // namespace
+
+TEST_F(TickScenario, ClosedMarketCountsDownAndSoundsAtFifteenMinutesAndTheOpening)
+{
+    Run(At(2026, 12, 8, 9, 0), At(2026, 12, 8, 9, 31));
+    ASSERT_EQ(plays.size(), 2u);
+    EXPECT_EQ(plays[0].file, "15_min_before_opening.wav");
+    EXPECT_NEAR(plays[0].eastern, At(2026, 12, 8, 9, 15), 1.01 * kTick);
+    EXPECT_EQ(plays[1].file, "0_min_before_opening.wav");
+    EXPECT_NEAR(plays[1].eastern, At(2026, 12, 8, 9, 30), 1.01 * kTick);
+    EXPECT_GE(plays[1].eastern, At(2026, 12, 8, 9, 30));
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(TickScenario, OpenMarketSoundsAtAnHourAndTheClose)
+{
+    Run(At(2026, 12, 8, 14, 50), At(2026, 12, 8, 16, 2));
+    ASSERT_EQ(plays.size(), 2u);
+    EXPECT_EQ(plays[0].file, "60_min_before_closing.wav");
+    EXPECT_NEAR(plays[0].eastern, At(2026, 12, 8, 15, 0), 1.01 * kTick);
+    EXPECT_EQ(plays[1].file, "0_min_before_closing.wav");
+    EXPECT_NEAR(plays[1].eastern, At(2026, 12, 8, 16, 0), 1.01 * kTick);
+    EXPECT_EQ(rig.display.Text(Label::Status), "Market Closed");
+    EXPECT_EQ(rig.display.Color(Label::Status), clRed);
+}
+
+TEST_F(TickScenario, AnyMinuteCountWithAFileSounds)
+{
+    rig.Sound("7_min_before_closing.wav");
+    Run(At(2026, 12, 8, 15, 52), At(2026, 12, 8, 15, 54));
+    ASSERT_EQ(plays.size(), 1u);
+    EXPECT_EQ(plays[0].file, "7_min_before_closing.wav");
+    EXPECT_NEAR(plays[0].eastern, At(2026, 12, 8, 15, 53), 1.01 * kTick);
+}
+
+TEST_F(TickScenario, AnAlarmFallingDuringASoundPlaysLate)
+{
+    rig.Sound("14_min_before_opening.wav");
+    rig.player.length = 90 * kSecond; // 09:15:00 to 09:16:30 covers the 14-minute boundary
+    Run(At(2026, 12, 8, 9, 14), At(2026, 12, 8, 9, 16, 45));
+    ASSERT_EQ(plays.size(), 2u);
+    EXPECT_EQ(plays[1].file, "14_min_before_opening.wav");
+    // On the first tick after the 15-minute sound has ended.
+    const double ended = plays[0].eastern + 90 * kSecond;
+    EXPECT_GE(plays[1].eastern, ended - 1e-9);
+    EXPECT_LT(plays[1].eastern, ended + 1.01 * kTick);
+}
+
+TEST_F(TickScenario, TwoBoundariesDuringOneSoundAreSkipped)
+{
+    rig.Sound("14_min_before_opening.wav");
+    rig.Sound("13_min_before_opening.wav");
+    rig.player.length = 150 * kSecond; // 09:15:00 to 09:17:30 covers 14 and 13
+    Run(At(2026, 12, 8, 9, 14), At(2026, 12, 8, 9, 20));
+    ASSERT_EQ(plays.size(), 1u);
+    EXPECT_EQ(plays[0].file, "15_min_before_opening.wav");
+    EXPECT_EQ(rig.engine.FPrevMinutes, 10);
+}
+
+TEST_F(TickScenario, ClockJumpsSynchroniseAndSilenceTheTick)
+{
+    rig.settings.useSntp = true;
+    Run(At(2026, 12, 8, 9, 14, 50), At(2026, 12, 8, 9, 14, 51));
+    EXPECT_EQ(rig.sntp.calls.size(), 2u) << "the first tick synchronises twice";
+    EXPECT_EQ(rig.sntp.calls[0].timeout, 3500);
+
+    // 9 s forward across the 15-minute boundary: no sync, the alarm sounds.
+    Run(At(2026, 12, 8, 9, 15, 0.5), At(2026, 12, 8, 9, 15, 0.5));
+    EXPECT_EQ(rig.sntp.calls.size(), 2u);
+    ASSERT_EQ(plays.size(), 1u);
+
+    // 11 s forward across the opening: a sync, and the tick only records the new state.
+    Run(At(2026, 12, 8, 9, 29, 55), At(2026, 12, 8, 9, 29, 55));
+    EXPECT_EQ(rig.sntp.calls.size(), 3u);
+    Run(At(2026, 12, 8, 9, 30, 6), At(2026, 12, 8, 9, 30, 6));
+    EXPECT_EQ(rig.sntp.calls.size(), 4u);
+    EXPECT_EQ(plays.size(), 1u);
+    EXPECT_EQ(rig.engine.FPrevState, 1);
+}
+
+TEST_F(TickScenario, MissingFilesAreSkippedAndUnplayableOnesReportedOnce)
+{
+    rig.files.files.erase("/q/sounds/15_min_before_opening.wav");
+    rig.player.broken.insert("/q/sounds/0_min_before_opening.wav");
+    Run(At(2026, 12, 8, 9, 14), At(2026, 12, 8, 9, 35));
+    EXPECT_TRUE(plays.empty());
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("0_min_before_opening.wav"), std::string::npos);
+    EXPECT_EQ(rig.engine.FPrevState, 1);
+}
+
+TEST_F(TickScenario, LabelsAreWrittenOnlyWhenTheyChange)
+{
+    Run(At(2026, 12, 8, 10, 0, 0), At(2026, 12, 8, 10, 0, 0));
+    EXPECT_EQ(rig.display.Text(Label::Clock), "EST 10:00 AM");
+    EXPECT_EQ(rig.display.Text(Label::Countdown), "6:00:00");
+    EXPECT_EQ(rig.display.Text(Label::Status), "Market Open");
+    EXPECT_EQ(rig.display.Color(Label::Status), clLime);
+    Run(At(2026, 12, 8, 10, 0, 0.5), At(2026, 12, 8, 10, 0, 0.5));
+    rig.display.writes = 0;
+    Run(At(2026, 12, 8, 10, 0, 0.6), At(2026, 12, 8, 10, 0, 1.4));
+    EXPECT_EQ(rig.display.writes, 1) << "only the countdown moves, once";
+    rig.display.writes = 0;
+    Run(At(2026, 12, 8, 10, 0, 1.5), At(2026, 12, 8, 10, 0, 1.9));
+    EXPECT_EQ(rig.display.writes, 0);
+}
+
+TEST(TickTexts, CountdownAndClockFormats)
+{
+    struct Row
+    {
+        TDateTime eastern;
+        const char *clock;
+        const char *countdown;
+        const char *status;
+    };
+    // Opening Monday 12/14/2026 9:30 after an early close on Friday 12/11.
+    const TDateTime open = At(2026, 12, 14, 9, 30);
+    const Row rows[] = {
+        {At(2026, 12, 11, 16, 0), "EST 04:00 PM", "65:30:00", "Market Closed"},
+        {open - (26 * kHour + 3 * kMinute + 4.9 * kSecond), "EST 07:26 AM", "26:03:04",
+            "Market Closed"},
+        {open - 0.95 * kSecond, "EST 09:29 AM", "0:00:00", "Market Closed"},
+        {open - (5 * kMinute + 9 * kSecond), "EST 09:24 AM", "0:05:09", "Market Closed"},
+        {At(2026, 12, 14, 0, 30), "EST 12:30 AM", "9:00:00", "Market Closed"},
+        {At(2026, 12, 14, 12, 5), "EST 12:05 PM", "3:55:00", "Market Open"},
+        {At(2026, 12, 16, 12, 0), "EST 12:00 PM", "--:--:--", "The schedule needs update"},
+    };
+    for (const Row &r : rows) {
+        Rig rig;
+        rig.Schedule("12/11/2026 9:30 am - 12/11/2026 1:00 pm\n"
+                     "12/14/2026 9:30 am - 12/14/2026 4:00 pm\n");
+        rig.engine.LoadSchedule();
+        rig.clock.now = r.eastern + kEst;
+        rig.engine.Timer11Timer();
+        EXPECT_EQ(rig.display.Text(Label::Clock), r.clock);
+        EXPECT_EQ(rig.display.Text(Label::Countdown), r.countdown) << r.clock;
+        EXPECT_EQ(rig.display.Text(Label::Status), r.status) << r.clock;
+    }
+}
+
+TEST(TickTexts, NoScheduleNeverPlaysAndKeepsTheStatusColour)
+{
+    Rig rig;
+    rig.Sound("0_min_before_opening.wav");
+    rig.engine.LoadSchedule(); // no file, and the download fails
+    rig.display.colors[static_cast<int>(Label::Status)] = 0x123456;
+    for (int i = 0; i < 50; ++i) {
+        rig.clock.now = At(2026, 12, 8, 14, 29, 59.5) + i * kTick;
+        rig.engine.Timer11Timer();
+    }
+    EXPECT_EQ(rig.display.Text(Label::Countdown), "--:--:--");
+    EXPECT_EQ(rig.display.Text(Label::Status), "The schedule needs update");
+    EXPECT_EQ(rig.display.Color(Label::Status), 0x123456u);
+    EXPECT_TRUE(rig.player.played.empty());
+}

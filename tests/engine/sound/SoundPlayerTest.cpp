@@ -1,0 +1,173 @@
+#include "TSoundPlayer.h"
+#include "WavFile.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+using namespace quorvane;
+
+namespace {
+
+const std::string kSounds = QUORVANE_SOURCE_DIR "/data/sounds/";
+
+std::string Wav(int channels, int rate, int bits, int tag, size_t samples, bool dataFirst = false)
+{
+    auto u32 = [](uint32_t v) {
+        return std::string {static_cast<char>(v), static_cast<char>(v >> 8),
+            static_cast<char>(v >> 16), static_cast<char>(v >> 24)};
+    };
+    auto u16 = [](uint16_t v) {
+        return std::string {static_cast<char>(v), static_cast<char>(v >> 8)};
+    };
+    const uint32_t block = static_cast<uint32_t>(channels * bits / 8);
+    const std::string fmt = "fmt " + u32(16) + u16(static_cast<uint16_t>(tag))
+        + u16(static_cast<uint16_t>(channels)) + u32(static_cast<uint32_t>(rate))
+        + u32(static_cast<uint32_t>(rate) * block) + u16(static_cast<uint16_t>(block))
+        + u16(static_cast<uint16_t>(bits));
+    const std::string data
+        = "data" + u32(static_cast<uint32_t>(samples * block)) + std::string(samples * block, '\0');
+    const std::string body = "WAVE" + (dataFirst ? data + fmt : fmt + data);
+    return "RIFF" + u32(static_cast<uint32_t>(body.size())) + body;
+}
+
+bool SoundServer()
+{
+    return std::getenv("QUORVANE_SOUND_SERVER") != nullptr;
+}
+
+// Runs the event loop until the condition holds or the bound passes; returns the time taken.
+template<class F> qint64 WaitFor(F condition, int boundMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!condition() && t.elapsed() < boundMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return t.elapsed();
+}
+
+} // namespace
+
+TEST(WavFile, HeaderChecks)
+{
+    struct Row
+    {
+        const char *what;
+        std::string bytes;
+        bool playable;
+        double seconds;
+    };
+    const Row rows[] = {
+        {"16-bit mono", Wav(1, 22050, 16, 1, 22050), true, 1.0},
+        {"8-bit stereo", Wav(2, 8000, 8, 1, 4000), true, 0.5},
+        {"float", Wav(1, 44100, 32, 3, 44100), true, 1.0},
+        {"compressed", Wav(1, 8000, 4, 0x11, 100), false, 0},
+        {"24-bit", Wav(1, 8000, 24, 1, 100), false, 0},
+        {"six channels", Wav(6, 8000, 16, 1, 100), false, 0},
+        {"data before format", Wav(1, 8000, 16, 1, 100, true), false, 0},
+        {"text renamed", "The market is open.\n", false, 0},
+        {"empty", "", false, 0},
+        {"truncated header", Wav(1, 8000, 16, 1, 10).substr(0, 30), false, 0},
+    };
+    for (const Row &r : rows) {
+        WavFile wav;
+        const std::string why = ParseWav(r.bytes.data(), r.bytes.size(), wav);
+        EXPECT_EQ(why.empty(), r.playable) << r.what << ": " << why;
+        if (r.playable) {
+            EXPECT_DOUBLE_EQ(wav.Seconds(), r.seconds) << r.what;
+        }
+    }
+    // A data chunk that claims more than the file holds is cut to what is there.
+    std::string cut = Wav(1, 8000, 16, 1, 8000);
+    cut.resize(cut.size() - 8000);
+    WavFile wav;
+    EXPECT_EQ(ParseWav(cut.data(), cut.size(), wav), "");
+    EXPECT_DOUBLE_EQ(wav.Seconds(), 0.5);
+}
+
+TEST(SoundPlayer, UnplayableFilesRaiseAtOnceWithTheirReason)
+{
+    QTemporaryDir dir;
+    const std::string text = dir.path().toStdString() + "/15_min_before_opening.wav";
+    std::ofstream(text) << "not a sound\n";
+    TSoundPlayer player;
+    EXPECT_FALSE(player.IsPlaying());
+    try {
+        player.Play(text);
+        FAIL() << "no error";
+    } catch (const EMCIDeviceError &e) {
+        EXPECT_NE(std::strstr(e.what(), "15_min_before_opening.wav"), nullptr) << e.what();
+        EXPECT_NE(std::strstr(e.what(), "not a RIFF/WAVE sound file"), nullptr) << e.what();
+    }
+    EXPECT_THROW(player.Play(dir.path().toStdString() + "/missing.wav"), EMCIDeviceError);
+    EXPECT_FALSE(player.IsPlaying());
+}
+
+TEST(SoundPlayer, PlaysInTheBackgroundUntilTheSoundEnds)
+{
+    if (!SoundServer())
+        GTEST_SKIP() << "no sound server: run the tests through scripts/with-sound-server.sh";
+    TSoundPlayer player;
+    const std::string file = kSounds + "0_min_before_opening.wav";
+    QElapsedTimer call;
+    call.start();
+    player.Play(file);
+    EXPECT_LT(call.elapsed(), 500) << "Play must return at once";
+    EXPECT_LT(WaitFor([&] { return player.IsPlaying(); }, 2000), 2000);
+    const qint64 playedFor = WaitFor([&] { return !player.IsPlaying(); }, 8000);
+    std::printf("a 2.66 s sound reported playing for %lld ms\n", static_cast<long long>(playedFor));
+    EXPECT_FALSE(player.IsPlaying());
+    EXPECT_GT(playedFor, 2000);
+    EXPECT_LT(playedFor, 5500);
+}
+
+TEST(SoundPlayer, ASecondPlayReplacesTheFirst)
+{
+    if (!SoundServer())
+        GTEST_SKIP() << "no sound server: run the tests through scripts/with-sound-server.sh";
+    TSoundPlayer player;
+    player.Play(kSounds + "15_min_before_opening.wav");
+    WaitFor([&] { return player.IsPlaying(); }, 2000);
+    WaitFor([] { return false; }, 300);
+    QElapsedTimer t;
+    t.start();
+    player.Play(kSounds + "0_min_before_closing.wav");
+    EXPECT_LT(WaitFor([&] { return player.IsPlaying(); }, 2000), 2000);
+    const qint64 playedFor = WaitFor([&] { return !player.IsPlaying(); }, 8000);
+    // The second sound (2.86 s) plays in full from its own start, not the first one's remainder.
+    EXPECT_GT(playedFor, 2300);
+    EXPECT_FALSE(player.IsPlaying());
+}
+
+TEST(SoundPlayer, NoOutputDeviceRaises)
+{
+    if (std::getenv("QUORVANE_CHILD_NO_DEVICE")) {
+        TSoundPlayer player;
+        try {
+            player.Play(kSounds + "0_min_before_opening.wav");
+        } catch (const EMCIDeviceError &e) {
+            if (std::strstr(e.what(), "no sound output device")) {
+                EXPECT_FALSE(player.IsPlaying());
+                return;
+            }
+            FAIL() << e.what();
+        }
+        FAIL() << "played without a sound output device";
+    }
+    // A child of this program with a sound server address that leads nowhere.
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QUORVANE_CHILD_NO_DEVICE", "1");
+    env.insert("PULSE_SERVER", "unix:/nonexistent/quorvane-no-pulse");
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(),
+        {"--gtest_filter=SoundPlayer.NoOutputDeviceRaises"});
+    ASSERT_TRUE(child.waitForFinished(30000));
+    EXPECT_EQ(child.exitCode(), 0) << child.readAllStandardOutput().toStdString();
+}

@@ -1,0 +1,272 @@
+#include "Exception.h"
+#include "IniFile.h"
+#include "TOptions.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+
+using namespace quorvane;
+
+namespace {
+
+class FakeSntp : public ISntpSource
+{
+public:
+    SntpAnswer Query(const std::string &host, int32_t port, int32_t timeout) override
+    {
+        hosts.push_back(host + ":" + std::to_string(port) + "/" + std::to_string(timeout));
+        if (raise)
+            throw Exception("Socket Error # 11001\r\nHost not found.");
+        return answer;
+    }
+    std::vector<std::string> hosts;
+    SntpAnswer answer;
+    bool raise = false;
+};
+
+std::vector<int> Checked(const QListWidget *list)
+{
+    std::vector<int> n;
+    for (int i = 0; i < list->count(); ++i)
+        if (list->item(i)->checkState() == Qt::Checked)
+            n.push_back(AlarmItemMinutes(list->item(i)->text().toStdString()));
+    return n;
+}
+
+std::string Slurp(const std::string &path)
+{
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+struct Dir
+{
+    QTemporaryDir tmp;
+    std::string ini = tmp.path().toStdString() + "/options.ini";
+    void Write(const std::string &text) { std::ofstream(ini, std::ios::binary) << text; }
+};
+
+} // namespace
+
+TEST(Options, FreshDefaults)
+{
+    TOptions o(nullptr);
+    EXPECT_TRUE(o.UseSNTP());
+    EXPECT_EQ(o.SNTPServer(), TOptions::DefaultServer);
+    EXPECT_EQ(o.SNTPPort(), 123);
+    EXPECT_FALSE(o.AutoHide());
+    EXPECT_EQ(o.AlwaysShowXMinutesBeforeOpening(), 15);
+    EXPECT_EQ(o.AlwaysShowXMinutesBeforeClosing(), 60);
+    EXPECT_TRUE(o.ShowEasternTime());
+    EXPECT_EQ(o.Transparency(), 50);
+    EXPECT_EQ(Checked(o.clb1), (std::vector<int> {0, 15}));
+    EXPECT_EQ(Checked(o.clb2), (std::vector<int> {0, 60}));
+    EXPECT_EQ(o.clb1->item(1)->text(), "1 minute before opening");
+    EXPECT_EQ(o.cb1->text(), "Use SNTP serrver");
+    EXPECT_EQ(o.ScrollBox1->widget()->height(), 685);
+}
+
+TEST(Options, LoadingEdgeCases)
+{
+    struct Case
+    {
+        const char *what;
+        std::string ini;
+        bool useSntp;
+        std::string server;
+        int32_t port, transparency;
+        std::vector<int> opening;
+    };
+    const std::string w = "[Quorvane]\nLeft=1\nHeight=34\nWidth=240\n";
+    const Case cases[] = {
+        {"only the window keys", w, true, "pool.ntp.org", 123, 50, {}},
+        {"transparency 150", w + "Transparency=150\n", true, "pool.ntp.org", 123, 100, {}},
+        {"transparency -5", w + "Transparency=-5\n", true, "pool.ntp.org", 123, 0, {}},
+        {"transparency letters", w + "Transparency=abc\n", true, "pool.ntp.org", 123, 50, {}},
+        {"UseSNTP 2", w + "UseSNTP=2\n", true, "pool.ntp.org", 123, 50, {}},
+        {"UseSNTP 256", w + "UseSNTP=256\n", false, "pool.ntp.org", 123, 50, {}},
+        {"UseSNTP empty", w + "UseSNTP=\n", true, "pool.ntp.org", 123, 50, {}},
+        {"UseSNTP 0", w + "UseSNTP=0\n", false, "pool.ntp.org", 123, 50, {}},
+        {"empty server", w + "SNTPServer=\n", true, "", 123, 50, {}},
+        {"port as letters", w + "SNTPPort=abc\n", true, "pool.ntp.org", 123, 50, {}},
+        {"hex values", w + "SNTPPort=$7B\nTransparency=0x20\n15_minutes_before_open=$1\n", true,
+            "pool.ntp.org", 123, 32, {15}},
+        {"server with blanks", w + "sntpserver =  time.example.test  \n", true, "time.example.test",
+            123, 50, {}},
+    };
+    for (const Case &c : cases) {
+        Dir d;
+        d.Write(c.ini);
+        TOptions o(nullptr);
+        o.LoadFromIni(d.ini);
+        EXPECT_EQ(o.UseSNTP(), c.useSntp) << c.what;
+        EXPECT_EQ(o.SNTPServer(), c.server) << c.what;
+        EXPECT_EQ(o.SNTPPort(), c.port) << c.what;
+        EXPECT_EQ(o.Transparency(), c.transparency) << c.what;
+        EXPECT_EQ(o.ed5->text().toStdString(), std::to_string(c.transparency)) << c.what;
+        EXPECT_EQ(Checked(o.clb1), c.opening) << c.what;
+        EXPECT_TRUE(Checked(o.clb2).empty()) << c.what;
+    }
+    // A missing server key leaves the field as it was.
+    Dir d;
+    d.Write(w);
+    TOptions o(nullptr);
+    o.Edit1->setText("typed.example.test");
+    o.LoadFromIni(d.ini);
+    EXPECT_EQ(o.SNTPServer(), "typed.example.test");
+}
+
+TEST(Options, SavesEveryKeyInOrderAndRoundTrips)
+{
+    Dir d;
+    d.Write("; mine\n[Quorvane]\nLeft=5\nHeight=34\nWidth=240\n");
+    TOptions o(nullptr);
+    o.ed1->setText("letters");
+    o.ed5->setText("250");
+    o.clb1->item(3)->setCheckState(Qt::Checked);
+    o.SaveToIni(d.ini);
+    const std::string text = Slurp(d.ini);
+    EXPECT_EQ(
+        text.rfind("; mine\n[Quorvane]\nLeft=5\nHeight=34\nWidth=240\nUseSNTP=1\n"
+                   "SNTPServer=pool.ntp.org\nSNTPPort=letters\n0_minutes_before_open=1\n"
+                   "1_minutes_before_open=0\n2_minutes_before_open=0\n3_minutes_before_open=1\n",
+            0),
+        0u)
+        << text;
+    EXPECT_NE(
+        text.find("60_minutes_before_close=1\nAutoHide=0\nAlwaysShowXMinutesBeforeOpening=15"
+                  "\nAlwaysShowXMinutesBeforeClosing=60\nShowEasternTime=1\nTransparency=100\n"),
+        std::string::npos)
+        << text;
+    TOptions back(nullptr);
+    back.LoadFromIni(d.ini);
+    EXPECT_EQ(back.ed1->text(), "123");
+    EXPECT_EQ(Checked(back.clb1), (std::vector<int> {0, 3, 15}));
+}
+
+TEST(Options, AFailedSaveStopsAtTheKeyWithTheExactMessage)
+{
+    Dir d;
+    d.Write("[Quorvane]\nLeft=5\n");
+    chmod(d.ini.c_str(), 0444);
+    TOptions o(nullptr);
+    try {
+        o.SaveToIni(d.ini);
+        FAIL() << "saved to a read-only file";
+    } catch (const EIniFileException &e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + d.ini);
+    }
+    EXPECT_EQ(Slurp(d.ini), "[Quorvane]\nLeft=5\n");
+    chmod(d.ini.c_str(), 0644);
+}
+
+TEST(Options, DialogButtonsAndTheSequence)
+{
+    Dir d;
+    TOptions dialog(nullptr), settings(nullptr);
+    // Cancel after editing, with no file: nothing saved, the edits stay in the dialog.
+    EXPECT_FALSE(RunOptionsSequence(dialog, settings, d.ini, [](TOptions &o) {
+        o.Edit1->setText("edited.example.test");
+        o.ScrollBox1->verticalScrollBar()->setValue(300);
+        QTimer::singleShot(0, o.btnCancel, &QPushButton::click);
+        return o.exec();
+    }));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(d.ini)));
+    EXPECT_EQ(dialog.SNTPServer(), "edited.example.test");
+    EXPECT_EQ(settings.SNTPServer(), TOptions::DefaultServer);
+
+    // The close box counts as Cancel.
+    EXPECT_FALSE(RunOptionsSequence(dialog, settings, d.ini, [](TOptions &o) {
+        QTimer::singleShot(0, &o, &QWidget::close);
+        return o.exec();
+    }));
+
+    // OK saves and reloads the live settings; the dialog opens scrolled to the top.
+    int scrolledTo = -1;
+    EXPECT_TRUE(RunOptionsSequence(dialog, settings, d.ini, [&](TOptions &o) {
+        scrolledTo = o.ScrollBox1->verticalScrollBar()->value();
+        o.cb2->setChecked(true);
+        QTimer::singleShot(0, o.btnConfirm, &QPushButton::click);
+        return o.exec();
+    }));
+    EXPECT_EQ(scrolledTo, 0);
+    EXPECT_TRUE(settings.AutoHide());
+    EXPECT_EQ(settings.SNTPServer(), "edited.example.test");
+
+    // With a file, the dialog is loaded from it before showing.
+    dialog.cb2->setChecked(false);
+    RunOptionsSequence(dialog, settings, d.ini, [](TOptions &o) {
+        EXPECT_TRUE(o.cb2->isChecked());
+        return static_cast<int>(QDialog::Rejected);
+    });
+}
+
+TEST(Options, DefaultAndTheTransparencyClamp)
+{
+    TOptions o(nullptr);
+    o.cb1->setChecked(false);
+    o.Edit1->setText("x");
+    o.ed1->setText("9");
+    o.SpeedButton1Click();
+    EXPECT_EQ(o.SNTPServer(), TOptions::DefaultServer);
+    EXPECT_EQ(o.ed1->text(), "123");
+    EXPECT_FALSE(o.UseSNTP());
+    for (auto [typed, shown] :
+        {std::pair {"250", "100"}, {"-3", "0"}, {"abc", "50"}, {"42", "42"}}) {
+        o.ed5->setText(typed);
+        o.ed5Exit();
+        EXPECT_EQ(o.ed5->text().toStdString(), shown) << typed;
+    }
+}
+
+TEST(Options, ServerTestMessages)
+{
+    struct Case
+    {
+        const char *port;
+        bool raise;
+        SntpAnswer answer;
+        const char *message;
+    };
+    const Case cases[] = {
+        {"4123", false, {46000, 0.1, 0.001},
+            "The query sent to the SNTP server that is specified (time.example.test:4123) passed "
+            "OK. "
+            "The SNTP server seems OK at this moment."},
+        {"4123", false, {0, 0, 0},
+            "ERROR!!! The SNTP server that is specified (time.example.test:4123) did not respond "
+            "to "
+            "our query. Possible problems are the internet is down, you mistyped the SNTP server "
+            "domain, the port is not correct or there is no SNTP server at the specified domain."},
+        {"abc", true, {}, "ERROR!!! The SNTP server that is specified (time.example.test:123) did"},
+    };
+    for (const Case &c : cases) {
+        FakeSntp sntp;
+        sntp.raise = c.raise;
+        sntp.answer = c.answer;
+        TOptions o(&sntp);
+        o.cb1->setChecked(false);
+        o.Edit1->setText("time.example.test");
+        o.ed1->setText(c.port);
+        std::vector<std::string> shown;
+        o.ShowInformation = [&](const std::string &t) { shown.push_back(t); };
+        o.SpeedButton2Click();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].rfind(c.message, 0), 0u) << shown[0];
+        ASSERT_EQ(sntp.hosts.size(), 1u);
+        EXPECT_EQ(sntp.hosts[0].substr(sntp.hosts[0].size() - 5), "/3500");
+    }
+}

@@ -1,0 +1,308 @@
+#include "IdExceptions.h"
+#include "ScriptedSntpServer.h"
+#include "SntpWire.h"
+#include "TIdSNTP.h"
+#include "TSntpSource.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <netdb.h>
+
+using namespace quorvane;
+using namespace quorvane::test;
+using Steady = std::chrono::steady_clock;
+
+namespace {
+
+constexpr double kSecond = 1.0 / 86400.0;
+
+// No test may ask a real name server: every name is answered here.
+struct NoDns
+{
+    NoDns()
+    {
+        TIdStackPosix::Lookup = [this](const std::string &name, std::array<unsigned char, 4> &a) {
+            asked.push_back(name);
+            if (name == "time.example.test") {
+                a = {127, 0, 0, 1};
+                return 0;
+            }
+            return EAI_NONAME;
+        };
+    }
+    ~NoDns() { TIdStackPosix::Lookup = TIdStackPosix::SystemLookup; }
+    std::vector<std::string> asked;
+};
+
+struct Outcome
+{
+    bool answered;
+    double offset; // seconds
+};
+
+Outcome Query(int port, int32_t timeout = 400, const std::string &host = "127.0.0.1")
+{
+    TIdSNTP sntp;
+    sntp.ReceiveTimeout = timeout;
+    sntp.Port = port;
+    sntp.Host = host;
+    sntp.SNTPQuery();
+    const double sum = sntp.OriginateTimestamp + sntp.LocalClockOffset + sntp.RoundTripDelay;
+    return {sum != 0, sntp.LocalClockOffset / kSecond};
+}
+
+} // namespace
+
+TEST(SntpWire, IPv4Literals)
+{
+    struct Row
+    {
+        const char *text;
+        bool literal;
+        std::array<unsigned char, 4> bytes;
+    };
+    const Row rows[] = {
+        {"127.0.0.1", true, {127, 0, 0, 1}},
+        {"10.1", true, {10, 0, 0, 1}},
+        {"167772161", true, {10, 0, 0, 1}},
+        {"10.1.258", true, {10, 1, 1, 2}},
+        {"4294967295", true, {255, 255, 255, 255}},
+        {"1.2.3.4.5", false, {}},
+        {"300.1.1.1", false, {}},
+        {"4294967296", false, {}},
+        {"1.16777216", false, {}},
+        {"1.2.65536", false, {}},
+        {"1.2..4", true, {1, 0, 0, 2}},
+        {"", false, {}},
+        {"-1.2.3.4", false, {}},
+        {"time.example.test", false, {}},
+        {"1.2.3.4 ", false, {}},
+    };
+    for (const Row &r : rows) {
+        std::array<unsigned char, 4> a {};
+        EXPECT_EQ(ParseIPv4Literal(r.text, a), r.literal) << r.text;
+        if (r.literal) {
+            EXPECT_EQ(a, r.bytes) << r.text;
+        }
+    }
+}
+
+TEST(SntpWire, ReplyChecks)
+{
+    const NtpTimestamp sent {0xE1234567u, 0x89ABCDEFu};
+    const SntpPacket req = BuildSntpRequest(sent);
+    EXPECT_EQ(req[0], 0x1B);
+    const Bytes request(req.begin(), req.end());
+    const Bytes good = ScriptedSntpServer::Answer(request, 1.8e9);
+    struct Row
+    {
+        const char *what;
+        int at;
+        unsigned char value;
+        SntpReply expected;
+    };
+    const Row rows[] = {
+        {"good", -1, 0, SntpReply::Answer},
+        {"mode 3", 0, 0x23, SntpReply::Unusable},
+        {"LI 3", 0, 0xE4, SntpReply::Unusable},
+        {"version 0", 0, 0x04, SntpReply::Unusable},
+        {"version 5", 0, 0x2C, SntpReply::Unusable},
+        {"version 1", 0, 0x0C, SntpReply::Answer},
+        {"stratum 0", 1, 0, SntpReply::Unusable},
+        {"stratum 16", 1, 16, SntpReply::Unusable},
+        {"stratum 15", 1, 15, SntpReply::Answer},
+        {"originate off by one bit", 31, 0xEE, SntpReply::Foreign},
+    };
+    for (const Row &r : rows) {
+        Bytes b = good;
+        if (r.at >= 0)
+            b[static_cast<size_t>(r.at)] = r.value;
+        EXPECT_EQ(ClassifySntpReply(b.data(), b.size(), sent), r.expected) << r.what;
+    }
+    for (int field : {32, 40}) {
+        Bytes b = good;
+        std::fill(b.begin() + field, b.begin() + field + 8, 0);
+        EXPECT_EQ(ClassifySntpReply(b.data(), b.size(), sent), SntpReply::Unusable) << field;
+    }
+}
+
+TEST(SntpWire, SocketErrorMessages)
+{
+    EXPECT_EQ(SocketErrorMessage(11001), "Socket Error # 11001\r\nHost not found.");
+    EXPECT_EQ(SocketErrorMessage(10035), "Socket Error # 10035\r\nOperation would block. ");
+    EXPECT_EQ(SocketErrorMessage(10066), "Socket Error # 10066\r\nDirectory not empty");
+    EXPECT_EQ(SocketErrorMessage(12345), "Socket Error # 12345\r\n");
+    EXPECT_EQ(SocketCodeForErrno(ECONNREFUSED), 10054);
+    EXPECT_EQ(SocketCodeForErrno(EMSGSIZE), 10040);
+    EXPECT_EQ(SocketCodeForLookup(EAI_NONAME), 11001);
+}
+
+TEST(SntpClient, NewClientsAndTheSharedStack)
+{
+    EXPECT_EQ(TIdComponent::LiveCount(), 0);
+    EXPECT_EQ(TIdStack::GStack, nullptr);
+    {
+        TIdSNTP a;
+        TMySNTP b;
+        EXPECT_EQ(TIdComponent::LiveCount(), 2);
+        EXPECT_NE(TIdStack::GStack, nullptr);
+        EXPECT_EQ(a.Port, 123);
+        EXPECT_EQ(a.BufferSize, 8192);
+        EXPECT_EQ(a.ReceiveTimeout, -2);
+        EXPECT_FALSE(a.Active());
+        a.SetActive(true);
+        EXPECT_TRUE(a.Active());
+        a.SetActive(false);
+        EXPECT_FALSE(a.Active());
+        EXPECT_EQ(b.RoundTripDelay + b.LocalClockOffset + b.OriginateTimestamp, 0);
+    }
+    EXPECT_EQ(TIdComponent::LiveCount(), 0);
+    EXPECT_EQ(TIdStack::GStack, nullptr);
+}
+
+TEST(SntpClient, HostNames)
+{
+    NoDns dns;
+    ScriptedSntpServer server([](const Bytes &req) {
+        return std::vector<ScriptedSntpServer::Reply> {
+            {ScriptedSntpServer::Answer(req, ScriptedSntpServer::UnixNow())}};
+    });
+    for (const char *host : {"localhost", "LocalHost", "LOCALHOST", "127.0.0.1", "2130706433",
+             "127.1", "time.example.test"})
+        EXPECT_TRUE(Query(server.Port(), 1000, host).answered) << host;
+    EXPECT_EQ(dns.asked, std::vector<std::string> {"time.example.test"});
+
+    // An unknown name fails at once, before any socket exists.
+    TIdSNTP sntp;
+    sntp.Host = "no-such-host.invalid";
+    sntp.ReceiveTimeout = 3500;
+    const auto start = Steady::now();
+    try {
+        sntp.SNTPQuery();
+        FAIL() << "no error";
+    } catch (const EIdSocketError &e) {
+        EXPECT_EQ(e.LastError, 11001);
+        EXPECT_STREQ(e.what(), "Socket Error # 11001\r\nHost not found.");
+    }
+    EXPECT_LT(Steady::now() - start, std::chrono::milliseconds(500));
+    EXPECT_FALSE(sntp.Active());
+}
+
+TEST(SntpClient, AServerHoursAwayGivesItsOffset)
+{
+    ScriptedSntpServer server([](const Bytes &req) {
+        return std::vector<ScriptedSntpServer::Reply> {
+            {ScriptedSntpServer::Answer(req, ScriptedSntpServer::UnixNow() + 5 * 3600 + 17.25)}};
+    });
+    const Outcome o = Query(server.Port());
+    ASSERT_TRUE(o.answered);
+    EXPECT_NEAR(o.offset, 5 * 3600 + 17.25, 0.01);
+    // Only the low 16 bits of the port reach the wire.
+    EXPECT_TRUE(Query(65536 + server.Port()).answered);
+    EXPECT_EQ(server.Requests(), 2);
+}
+
+TEST(SntpClient, RepliesThatAreNotTheAnswer)
+{
+    using Reply = ScriptedSntpServer::Reply;
+    auto answer = [](const Bytes &req) { return ScriptedSntpServer::Answer(req, 1.8e9); };
+    auto with = [&](int at, unsigned char v) {
+        return [=](const Bytes &req) {
+            Bytes b = answer(req);
+            b[static_cast<size_t>(at)] = v;
+            return std::vector<Reply> {{b}};
+        };
+    };
+    struct Case
+    {
+        const char *what;
+        ScriptedSntpServer::Script script;
+        bool answered;
+    };
+    const Case cases[] = {
+        {"47 bytes",
+            [&](const Bytes &req) {
+                Bytes b = answer(req);
+                b.pop_back();
+                return std::vector<Reply> {{b}};
+            },
+            false},
+        {"empty datagram", [](const Bytes &) { return std::vector<Reply> {{Bytes {}}}; }, false},
+        {"from another port",
+            [&](const Bytes &req) {
+                return std::vector<Reply> {{answer(req), true}};
+            },
+            false},
+        {"wrong originate", with(30, 0x55), false},
+        {"mode 3", with(0, 0x23), false},
+        {"LI 3", with(0, 0xE4), false},
+        {"stratum 0", with(1, 0), false},
+        {"zero transmit",
+            [&](const Bytes &req) {
+                Bytes b = answer(req);
+                std::fill(b.begin() + 40, b.end(), 0);
+                return std::vector<Reply> {{b}};
+            },
+            false},
+        {"an earlier reply first, then the answer",
+            [&](const Bytes &req) {
+                Bytes stale = answer(req);
+                stale[47] ^= 1;
+                return std::vector<Reply> {{stale}, {answer(req)}};
+            },
+            true},
+        {"foreign port first, then the answer",
+            [&](const Bytes &req) {
+                return std::vector<Reply> {{answer(req), true}, {answer(req)}};
+            },
+            true},
+    };
+    for (const Case &c : cases) {
+        ScriptedSntpServer server(c.script);
+        EXPECT_EQ(Query(server.Port(), 300).answered, c.answered) << c.what;
+    }
+}
+
+TEST(SntpClient, TooLongAndRefusedRaise)
+{
+    ScriptedSntpServer server([](const Bytes &req) {
+        Bytes b = ScriptedSntpServer::Answer(req, 1.8e9);
+        b.push_back(0);
+        return std::vector<ScriptedSntpServer::Reply> {{b}};
+    });
+    try {
+        Query(server.Port());
+        FAIL() << "no error";
+    } catch (const EIdSocketError &e) {
+        EXPECT_EQ(e.LastError, 10040);
+        EXPECT_STREQ(e.what(), "Socket Error # 10040\r\nMessage too long.");
+    }
+    int closedPort;
+    {
+        ScriptedSntpServer gone(
+            [](const Bytes &) { return std::vector<ScriptedSntpServer::Reply> {}; });
+        closedPort = gone.Port();
+    }
+    const auto start = Steady::now();
+    try {
+        Query(closedPort, 3500);
+        FAIL() << "no error";
+    } catch (const EIdSocketError &e) {
+        EXPECT_EQ(e.LastError, 10054);
+    }
+    EXPECT_LT(Steady::now() - start, std::chrono::milliseconds(1000));
+}
+
+TEST(SntpClient, SilenceEndsAfterTheReceiveTimeOut)
+{
+    ScriptedSntpServer server(
+        [](const Bytes &) { return std::vector<ScriptedSntpServer::Reply> {}; });
+    const auto start = Steady::now();
+    TSntpSource source;
+    const SntpAnswer a = source.Query("127.0.0.1", server.Port(), 3500);
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - start);
+    EXPECT_EQ(a.OriginateTimestamp + a.LocalClockOffset + a.RoundTripDelay, 0);
+    EXPECT_GE(took.count(), 3450);
+    EXPECT_LT(took.count(), 4500);
+}

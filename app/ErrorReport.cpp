@@ -15,8 +15,7 @@ namespace {
 void ShowMessageBox(const std::string &text)
 {
     auto *box = new QMessageBox(QMessageBox::Critical, QApplication::applicationName(),
-                                QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())),
-                                QMessageBox::Ok);
+        QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::Ok);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->show();
 }

@@ -1,8 +1,49 @@
+#include "ErrorReport.h"
+#include "TMainForm.h"
+#include "TOptions.h"
+#include "TSntpSource.h"
+
 #include <QApplication>
+#include <QSessionManager>
+
+#include <cstdlib>
+
+#ifndef QUORVANE_VENDOR_HOST
+#error "the build names the vendor's web host"
+#endif
 
 int main(int argc, char **argv)
 {
+    using namespace quorvane;
+    // Wayland lets no client place itself at the top edge or stay above others; XWayland does.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY")
+        && (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+            || qgetenv("XDG_SESSION_TYPE") == "wayland"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
-    return 0;
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    TMainFormConfig config;
+    config.AppDir = QCoreApplication::applicationDirPath().toLocal8Bit().toStdString() + "/";
+    config.VendorHost = QUORVANE_VENDOR_HOST;
+    config.VendorSite = QUORVANE_VENDOR_SITE;
+    config.VendorCaption = QUORVANE_VENDOR_CAPTION;
+    TMainForm form(config);
+
+    TSntpSource sntp;
+    TOptions options(&sntp);
+    form.SetOptionsDialog(&options);
+
+    // At the end of the desktop session the position is kept as on a normal close, and nothing
+    // may hold the session up: a failure to write is not shown.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, [&form](QSessionManager &) {
+        try {
+            form.SaveBounds(form.IniPath());
+        } catch (const std::exception &) { }
+    });
+
+    form.show();
+    return app.exec();
 }

@@ -1,0 +1,375 @@
+#include "TMainForm.h"
+
+#include "ErrorReport.h"
+#include "IniFile.h"
+#include "MainLayout.h"
+#include "SettingRules.h"
+#include "TOptions.h"
+#include "TSoundPlayer.h"
+
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+
+#include <cmath>
+#include <functional>
+#include <unistd.h>
+
+namespace quorvane {
+
+namespace {
+
+QString L1(const std::string &s)
+{
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+QColor FromTColor(TColor c)
+{
+    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+        static_cast<int>((c >> 16) & 0xFF));
+}
+
+// Font sizes are given at 96 pixels per inch: 12 points is 16 pixels.
+int PointsToPixels(int points)
+{
+    return static_cast<int>(std::lround(points * 96.0 / 72.0));
+}
+
+QFont Tahoma(bool bold, int pixels)
+{
+    QFont f(QStringLiteral("Tahoma"));
+    f.setBold(bold);
+    f.setPixelSize(pixels);
+    return f;
+}
+
+QLabel *MakeLabel(QWidget *parent, const char *name, const QFont &font, bool fillBackground)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    label->setFont(font);
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, Qt::white);
+    p.setColor(QPalette::Window, TBaseMainForm::Background);
+    label->setPalette(p);
+    label->setAutoFillBackground(fillBackground);
+    label->setMouseTracking(true);
+    return label;
+}
+
+int ScreenWidth()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().width() : 1024;
+}
+
+} // namespace
+
+TMainForm::TMainForm(const TMainFormConfig &config)
+    : FConfig(config)
+    , FDesktopLock(this)
+{
+    setWindowTitle(QStringLiteral("Quorvane"));
+    ISoundPlayer *player = config.Player;
+    if (!player) {
+        mp = new TSoundPlayer(this);
+        player = mp;
+    }
+    ISntpSource *sntp = config.Sntp ? config.Sntp : &FSntp;
+    FSettings = new TOptions(sntp, this);
+    TEngineServices services;
+    services.Clock = config.Clock ? config.Clock : &FSystemClock;
+    services.Settings = FSettings;
+    services.Sntp = sntp;
+    services.Http = config.Http ? config.Http : &FHttp;
+    services.Files = &FFiles;
+    services.Player = player;
+    services.Display = this;
+    FEngine = std::make_unique<TMarketEngine>(
+        services, config.AppDir, "http://" + config.VendorHost + "/timer/schedule.txt");
+
+    SpeedButton1 = new QToolButton(this);
+    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
+    SpeedButton1->setAutoRaise(true);
+    SpeedButton1->setFocusPolicy(Qt::NoFocus);
+    SpeedButton1->setIcon(QIcon(MenuButtonPicture()));
+    SpeedButton1->setIconSize(QSize(20, 20));
+    SpeedButton1->setGeometry(9, 1, 21, 22);
+    DateLabel1 = MakeLabel(this, "DateLabel1", Tahoma(true, PointsToPixels(12)), true);
+    DateLabel1->move(33, 2);
+    l1 = MakeLabel(this, "l1", Tahoma(true, PointsToPixels(12)), true);
+    l1->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    l2 = MakeLabel(this, "l2", Tahoma(true, 9), true);
+    l2->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    Label1 = MakeLabel(this, "Label1", Tahoma(false, 9), false);
+    Label1->setText(L1(config.VendorCaption));
+    Label1->adjustSize();
+    Label1->setCursor(Qt::PointingHandCursor);
+    for (QWidget *w : {static_cast<QWidget *>(DateLabel1), static_cast<QWidget *>(l1),
+             static_cast<QWidget *>(l2), static_cast<QWidget *>(Label1)})
+        w->installEventFilter(this);
+
+    pm = new QMenu(this);
+    pm->addAction(L1(config.VendorCaption), this, &TMainForm::OpenVendorSite);
+    pm->addAction(QStringLiteral("Synchronize Clock"), this, &TMainForm::SynchronizeClock1Click);
+    pm->addAction(QStringLiteral("Refresh Schedule"), this, &TMainForm::RefreshSchedule1Click);
+    pm->addAction(QStringLiteral("Options"), this, &TMainForm::Options1Click);
+    pm->addSeparator();
+    pm->addAction(QStringLiteral("Close"), this, &TMainForm::Close1Click);
+    connect(SpeedButton1, &QToolButton::clicked, this, &TMainForm::SpeedButton1Click);
+
+    // Whatever escapes a timer event reaches the error report; the timer runs on.
+    auto timer = [this](int ms, std::function<void()> handler) {
+        auto *t = new QTimer(this);
+        t->setInterval(ms);
+        connect(t, &QTimer::timeout, this, [handler] { Guarded(handler); });
+        t->start();
+        return t;
+    };
+    Timer11 = timer(100, [this] { FEngine->Timer11Timer(); });
+    Timer1Refresh = timer(1000000, [this] { Timer1RefreshTimer(); });
+    AutoHideTimer = timer(200, [this] { AutoHideTimerTimer(); });
+
+    // The creation handler: provisional place, settings, schedule, stored bounds.
+    const int left = ScreenWidth() / 3 * 2;
+    setGeometry(left, 0, 260, 34);
+    FormResize();
+    if (::access(IniPath().c_str(), F_OK) == 0)
+        FSettings->LoadFromIni(IniPath());
+    try {
+        FEngine->LoadSchedule();
+    } catch (const std::exception &e) {
+        // Shown, and the stored bounds are not applied: the bar runs on where it is.
+        ReportError(e.what());
+        return;
+    }
+    LoadBounds(IniPath());
+}
+
+TMainForm::~TMainForm()
+{
+    // The engine talks to the player and the settings store; it goes first.
+    FEngine.reset();
+}
+
+void TMainForm::LoadBounds(const std::string &path)
+{
+    const int32_t left
+        = IniInteger(ReadIniString(path, TOptions::Section, "Left", ""), ScreenWidth() / 3 * 2);
+    const int32_t height = IniInteger(ReadIniString(path, TOptions::Section, "Height", ""), 34);
+    const int32_t width = IniInteger(ReadIniString(path, TOptions::Section, "Width", ""), 240);
+    setGeometry(left, 0, width, height);
+}
+
+void TMainForm::SaveBounds(const std::string &path)
+{
+    for (auto [key, value] : {std::pair {"Left", x()}, {"Height", height()}, {"Width", width()}})
+        if (!WriteIniString(path, TOptions::Section, key, std::to_string(value)))
+            throw EIniFileException("Unable to write to " + path);
+}
+
+QLabel *TMainForm::LabelOf(Label label) const
+{
+    switch (label) {
+    case Label::Clock:
+        return DateLabel1;
+    case Label::Countdown:
+        return l1;
+    default:
+        return l2;
+    }
+}
+
+std::string TMainForm::Text(Label label) const
+{
+    return FTexts[static_cast<int>(label)];
+}
+
+void TMainForm::SetText(Label label, const std::string &text)
+{
+    FTexts[static_cast<int>(label)] = text;
+    QLabel *l = LabelOf(label);
+    l->setText(L1(text));
+    l->adjustSize();
+    if (label != Label::Clock)
+        PlaceRightAligned();
+    ++FLabelWrites;
+}
+
+TColor TMainForm::Color(Label) const
+{
+    return FStatusColor;
+}
+
+void TMainForm::SetColor(Label label, TColor color)
+{
+    FStatusColor = color;
+    QLabel *l = LabelOf(label);
+    QPalette p = l->palette();
+    p.setColor(QPalette::WindowText, FromTColor(color));
+    l->setPalette(p);
+    ++FLabelWrites;
+}
+
+void TMainForm::PlaceRightAligned()
+{
+    l1->move(width() - 3 - l1->width(), 2);
+    l2->move(width() - 4 - l2->width(), height() - 12);
+}
+
+void TMainForm::FormResize()
+{
+    const int h = height();
+    Label1->move(10, h - 12);
+    l2->move(l2->x(), h - 12);
+    int points, buttonTop;
+    if (FontForHeight(h, points, buttonTop)) {
+        for (QLabel *l : {DateLabel1, l1}) {
+            QFont f = l->font();
+            f.setPixelSize(PointsToPixels(points));
+            l->setFont(f);
+            l->adjustSize();
+        }
+        SpeedButton1->move(9, buttonTop);
+    }
+    PlaceRightAligned();
+}
+
+void TMainForm::resizeEvent(QResizeEvent *event)
+{
+    TBaseMainForm::resizeEvent(event);
+    FormResize();
+}
+
+void TMainForm::FormMouseMove(Qt::MouseButtons buttons, int x, int y)
+{
+    TBaseMainForm::FormMouseMove(buttons, x, y);
+    // The bar belongs to the top edge: a drag moves it sideways only, and a pointer over a
+    // retracted bar brings it back.
+    if (this->y() != 0)
+        RevealWindow();
+}
+
+void TMainForm::RetractWindow()
+{
+    if (y() != 4 - height())
+        move(x(), 4 - height());
+    Label1->setVisible(false);
+    l2->setVisible(false);
+}
+
+void TMainForm::RevealWindow()
+{
+    if (y() != 0)
+        move(x(), 0);
+    Label1->setVisible(true);
+    l2->setVisible(true);
+}
+
+void TMainForm::AutoHideTimerTimer()
+{
+    const bool showClock = FSettings->ShowEasternTime();
+    if (showClock != DateLabel1->isVisibleTo(this))
+        DateLabel1->setVisible(showClock);
+    SetFadeMin(FadeFloor(FSettings->Transparency()));
+
+    AutoHideInput in;
+    in.autoHide = FSettings->AutoHide();
+    if (in.autoHide) {
+        in.scheduleAnswered = FEngine->NextEvent(in.remaining, in.open);
+        if (in.scheduleAnswered)
+            in.desktopUnlocked = FDesktopLock.DesktopUnlocked();
+        in.pointerInside = PointerInside();
+        in.leadBeforeOpening = FSettings->AlwaysShowXMinutesBeforeOpening();
+        in.leadBeforeClosing = FSettings->AlwaysShowXMinutesBeforeClosing();
+    }
+    switch (DecideAutoHide(in)) {
+    case AutoHideAction::Reveal:
+        if (y() != 0 || !l2->isVisibleTo(this))
+            RevealWindow();
+        break;
+    case AutoHideAction::Retract:
+        RetractWindow();
+        break;
+    case AutoHideAction::Nothing:
+        break;
+    }
+}
+
+void TMainForm::Timer1RefreshTimer()
+{
+    FEngine->SyncClock();
+    FEngine->LoadSchedule();
+}
+
+void TMainForm::OpenVendorSite()
+{
+    QDesktopServices::openUrl(QUrl(L1(FConfig.VendorSite)));
+}
+
+void TMainForm::SynchronizeClock1Click()
+{
+    Guarded([this] { FEngine->SyncClock(); });
+}
+
+void TMainForm::RefreshSchedule1Click()
+{
+    Guarded([this] { FEngine->LoadSchedule(); });
+}
+
+void TMainForm::Options1Click()
+{
+    Guarded([this] {
+        if (Options)
+            RunOptionsSequence(*Options, *FSettings, IniPath());
+    });
+}
+
+void TMainForm::Close1Click()
+{
+    close();
+}
+
+void TMainForm::SpeedButton1Click()
+{
+    pm->popup(SpeedButton1->mapToGlobal(QPoint(0, SpeedButton1->height())));
+}
+
+void TMainForm::closeEvent(QCloseEvent *event)
+{
+    // A failed save is reported, and the bar closes all the same.
+    Guarded([this] { SaveBounds(IniPath()); });
+    event->accept();
+    QCoreApplication::quit();
+}
+
+bool TMainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Label1) {
+        if (event->type() == QEvent::MouseButtonRelease
+            && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+            OpenVendorSite();
+        return QWidget::eventFilter(watched, event);
+    }
+    // The three text labels pass presses and moves on, so the bar can be dragged by them.
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseMove) {
+        auto *me = static_cast<QMouseEvent *>(event);
+        const QPoint p = static_cast<QWidget *>(watched)->mapTo(this, me->position().toPoint());
+        if (event->type() == QEvent::MouseButtonPress)
+            FormMouseDown(me->button(), me->modifiers(), p.x(), p.y());
+        else
+            FormMouseMove(me->buttons(), p.x(), p.y());
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace quorvane

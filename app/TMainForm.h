@@ -1,0 +1,108 @@
+#pragma once
+
+#include "Clock.h"
+#include "DesktopLock.h"
+#include "DownloadText.h"
+#include "PosixFileSystem.h"
+#include "Seams.h"
+#include "TBaseMainForm.h"
+#include "TMarketEngine.h"
+#include "TSntpSource.h"
+
+#include <QPointer>
+
+#include <memory>
+#include <string>
+
+class QLabel;
+class QMenu;
+class QTimer;
+class QToolButton;
+
+namespace quorvane {
+
+class TOptions;
+class TSoundPlayer;
+
+// What the main window is built from; the program passes the real parts, tests their own.
+struct TMainFormConfig
+{
+    std::string AppDir; // ends with "/"
+    std::string VendorHost; // serves /timer/schedule.txt
+    std::string VendorSite; // opened by the link label and the first menu item
+    std::string VendorCaption; // the site's name shown on both
+    ISoundPlayer *Player = nullptr; // the window's own player when null
+    const IClock *Clock = nullptr; // the system clock when null
+    IHttpFetch *Http = nullptr; // libcurl when null
+    ISntpSource *Sntp = nullptr; // the SNTP client when null
+};
+
+// The bar: the clock, the countdown and the market state, its menu, timers and bounds.
+class TMainForm : public TBaseMainForm, public IDisplay
+{
+public:
+    explicit TMainForm(const TMainFormConfig &config);
+    ~TMainForm() override;
+
+    // The visible options dialog the "Options" command shows.
+    void SetOptionsDialog(TOptions *dialog) { Options = dialog; }
+
+    void FormMouseMove(Qt::MouseButtons buttons, int x, int y) override;
+    void FormResize();
+    void AutoHideTimerTimer();
+    void Timer1RefreshTimer();
+    void RetractWindow();
+    void RevealWindow();
+    void LoadBounds(const std::string &path);
+    void SaveBounds(const std::string &path);
+
+    // Menu commands.
+    void OpenVendorSite();
+    void SynchronizeClock1Click();
+    void RefreshSchedule1Click();
+    void Options1Click();
+    void Close1Click();
+    void SpeedButton1Click();
+
+    // IDisplay
+    std::string Text(Label label) const override;
+    void SetText(Label label, const std::string &text) override;
+    TColor Color(Label label) const override;
+    void SetColor(Label label, TColor color) override;
+
+    std::string IniPath() const { return FConfig.AppDir + "options.ini"; }
+    TMarketEngine &Engine() { return *FEngine; }
+    TOptions &Settings() { return *FSettings; }
+    int LabelWrites() const { return FLabelWrites; }
+
+    QToolButton *SpeedButton1;
+    QLabel *DateLabel1, *l1, *l2, *Label1;
+    QMenu *pm;
+    QTimer *Timer11, *Timer1Refresh, *AutoHideTimer;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void PlaceRightAligned();
+    QLabel *LabelOf(Label label) const;
+
+    TMainFormConfig FConfig;
+    TSystemClock FSystemClock;
+    TPosixFileSystem FFiles;
+    TCurlHttpFetch FHttp;
+    TSntpSource FSntp;
+    TDesktopLock FDesktopLock;
+    TSoundPlayer *mp = nullptr;
+    TOptions *FSettings = nullptr;
+    QPointer<TOptions> Options;
+    std::unique_ptr<TMarketEngine> FEngine;
+    std::string FTexts[3];
+    TColor FStatusColor = 0xFFFFFF;
+    int FLabelWrites = 0;
+    bool FClosing = false;
+};
+
+} // namespace quorvane

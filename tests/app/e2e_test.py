@@ -1,0 +1,252 @@
+#!/usr/bin/env python3
+"""Starts the real program under Xvfb in a scratch folder and checks it from outside.
+
+The program is a build whose vendor host is 127.0.0.1:HTTP_PORT; this script serves the schedule
+there and answers SNTP on another loopback port named in options.ini. Exit 77 means "skipped".
+"""
+import argparse
+import datetime
+import http.server
+import os
+import shutil
+import socket
+import struct
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+AGENT = ("Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR 2.0.50727; "
+         ".NET CLR 1.1.4322)")
+NTP_EPOCH = 2208988800
+
+
+def skip(why):
+    print("SKIPPED: " + why)
+    sys.exit(77)
+
+
+def wait_for(predicate, seconds, what):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(0.05)
+    raise AssertionError("timed out waiting for " + what)
+
+
+class SntpServer(threading.Thread):
+    """Answers every request as a synchronised stratum-1 server would."""
+
+    def __init__(self):
+        super().__init__(daemon=True)
+        self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        self.sock.bind(("127.0.0.1", 0))
+        self.port = self.sock.getsockname()[1]
+        self.requests = []
+
+    def run(self):
+        while True:
+            try:
+                data, peer = self.sock.recvfrom(512)
+            except OSError:
+                return
+            now = time.time() + NTP_EPOCH
+            self.requests.append((time.monotonic(), data))
+            secs = int(now)
+            frac = int((now - secs) * 2**32)
+            reply = bytearray(48)
+            reply[0] = (0 << 6) | (4 << 3) | 4
+            reply[1] = 1
+            reply[24:32] = data[40:48]
+            reply[32:40] = struct.pack("!II", secs, frac)
+            reply[40:48] = struct.pack("!II", secs, frac)
+            self.sock.sendto(bytes(reply), peer)
+
+
+def make_http_server(port, body):
+    requests = []
+
+    class Handler(http.server.BaseHTTPRequestHandler):
+        def do_GET(self):
+            requests.append((self.path, dict(self.headers)))
+            payload = body.encode("latin-1")
+            self.send_response(200)
+            self.send_header("Content-Type", "text/plain")
+            self.send_header("Content-Length", str(len(payload)))
+            self.end_headers()
+            self.wfile.write(payload)
+
+        def log_message(self, *args):
+            pass
+
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server, requests
+
+
+def eastern_session_around_now():
+    try:
+        from zoneinfo import ZoneInfo
+    except ImportError:
+        skip("python zoneinfo is missing")
+    now = datetime.datetime.now(ZoneInfo("America/New_York"))
+    opens = now - datetime.timedelta(hours=1)
+    closes = now + datetime.timedelta(hours=3)
+    fmt = "%m/%d/%Y %H:%M"
+    return "# made by the end-to-end test\n%s - %s\n" % (opens.strftime(fmt), closes.strftime(fmt))
+
+
+def start_xvfb():
+    if not shutil.which("Xvfb"):
+        skip("Xvfb is not installed")
+    r, w = os.pipe()
+    proc = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1920x1080x24",
+                             "-nolisten", "tcp"], pass_fds=(w,), stderr=subprocess.DEVNULL)
+    os.close(w)
+    number = b""
+    while not number.endswith(b"\n"):
+        chunk = os.read(r, 16)
+        if not chunk:
+            break
+        number += chunk
+    os.close(r)
+    if not number.strip():
+        proc.kill()
+        skip("Xvfb did not start")
+    return proc, ":" + number.decode().strip()
+
+
+def x(cmd, display, **kw):
+    return subprocess.run(cmd, env=dict(os.environ, DISPLAY=display), capture_output=True,
+                          text=True, timeout=20, **kw)
+
+
+def geometry(wid, display):
+    out = x(["xwininfo", "-id", wid], display).stdout
+    values = {}
+    for line in out.splitlines():
+        line = line.strip()
+        for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"):
+            if line.startswith(key + ":"):
+                values[key] = int(line.split(":")[1])
+    return (values["Absolute upper-left X"], values["Absolute upper-left Y"], values["Width"],
+            values["Height"])
+
+
+def pixels(png):
+    """Reads an RGB PNG through ImageMagick's text output: {(x, y): (r, g, b)}."""
+    out = subprocess.run(["/usr/bin/convert", png, "-depth", "8", "txt:-"], capture_output=True,
+                         text=True, check=True).stdout
+    result = {}
+    for line in out.splitlines()[1:]:
+        pos, rest = line.split(":", 1)
+        px, py = (int(v) for v in pos.split(","))
+        rgb = rest.split("(")[1].split(")")[0].split(",")[:3]
+        result[(px, py)] = tuple(int(float(v)) for v in rgb)
+    return result
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--http-port", type=int, required=True)
+    parser.add_argument("--shots", required=True)
+    args = parser.parse_args()
+    for tool in ("xdotool", "xwininfo", "xprop", "/usr/bin/convert", "import"):
+        if not shutil.which(tool):
+            skip(tool + " is not installed")
+
+    os.makedirs(args.shots, exist_ok=True)
+    scratch = tempfile.mkdtemp(prefix="quorvane-e2e-")
+    xvfb, display = start_xvfb()
+    sntp = SntpServer()
+    sntp.start()
+    http_server, http_requests = make_http_server(args.http_port, eastern_session_around_now())
+    proc = None
+    try:
+        exe = os.path.join(scratch, "quorvane")
+        shutil.copy2(args.exe, exe)
+        with open(os.path.join(scratch, "options.ini"), "w") as f:
+            f.write("[Quorvane]\nUseSNTP=1\nSNTPServer=127.0.0.1\nSNTPPort=%d\n" % sntp.port)
+
+        env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb")
+        env.pop("WAYLAND_DISPLAY", None)
+        started = time.monotonic()
+        proc = subprocess.Popen([exe], cwd="/", env=env, stdout=subprocess.PIPE,
+                                stderr=subprocess.STDOUT)
+
+        def find_window():
+            out = x(["xdotool", "search", "--onlyvisible", "--pid", str(proc.pid)], display)
+            ids = out.stdout.split()
+            return ids[0] if ids else None
+
+        wid = wait_for(find_window, 15, "the window")
+        # Start-up: the schedule is fetched once, and the first tick sends two SNTP queries.
+        wait_for(lambda: len(http_requests) >= 1, 10, "the schedule download")
+        wait_for(lambda: len(sntp.requests) >= 2, 10, "two SNTP queries")
+        path, headers = http_requests[0]
+        assert path == "/timer/schedule.txt", path
+        assert headers.get("User-Agent") == AGENT, headers.get("User-Agent")
+        cache = (headers.get("Cache-Control", "") + headers.get("Pragma", "")).lower()
+        assert "no-cache" in cache, headers
+        first_two = [t - started for t, _ in sntp.requests[:2]]
+        print("SNTP queries at start-up: %d, first at %.2f s" % (len(sntp.requests), first_two[0]))
+
+        left, top, width, height = geometry(wid, display)
+        print("window geometry:", left, top, width, height)
+        assert (left, top, width, height) == (1280, 0, 240, 34), (left, top, width, height)
+        state = x(["xprop", "-id", wid, "_NET_WM_STATE"], display).stdout
+        assert "_NET_WM_STATE_ABOVE" in state, state
+        assert "_NET_WM_STATE_SKIP_TASKBAR" in state, state
+
+        time.sleep(1.0)  # let a tick or two paint the texts
+        shot = os.path.join(args.shots, "bar.png")
+        x(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (width, height, left, top),
+           "+repage", shot], display, check=True)
+        px = pixels(shot)
+        assert px[(width // 2, height // 2 - 2)] == (36, 51, 66) or \
+            list(px.values()).count((36, 51, 66)) > width * height // 3, "background colour"
+        greens = [p for p, c in px.items() if c[1] > 200 and c[0] < 60 and c[2] < 60]
+        assert len(greens) > 20, "no green 'Market Open' text"
+        assert px[(0, height - 1)] != (36, 51, 66), "bottom-left corner is not cut"
+        shutil.copy2(shot, os.path.join(args.shots, "bar-large.png"))
+        x(["convert", shot, "-filter", "point", "-resize", "300%", os.path.join(args.shots,
+           "bar-large.png")], display)
+
+        # Close through the menu: the button at the left, then the last item.
+        x(["xdotool", "mousemove", str(left + 19), str(top + 12), "click", "1"], display)
+        def find_menu():
+            ids = x(["xdotool", "search", "--onlyvisible", "--pid", str(proc.pid)],
+                    display).stdout.split()
+            others = [i for i in ids if i != wid]
+            return others[0] if others else None
+        menu = wait_for(find_menu, 10, "the pop-up menu")
+        mleft, mtop, mwidth, mheight = geometry(menu, display)
+        x(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (max(mwidth, width) + 20,
+           mheight + height + 10, min(left, mleft), 0), "+repage",
+           os.path.join(args.shots, "menu.png")], display)
+        x(["xdotool", "mousemove", str(mleft + mwidth // 2), str(mtop + mheight - 12), "click",
+           "1"], display)
+        proc.wait(timeout=15)
+        with open(os.path.join(scratch, "options.ini")) as f:
+            ini = f.read()
+        print(ini)
+        for key in ("Left=1280", "Height=34", "Width=240", "SNTPPort=%d" % sntp.port):
+            assert key in ini.split("\n") or key + "\r" in ini.split("\n"), key
+        print("1 passed, 0 failed")
+        return 0
+    finally:
+        if proc and proc.poll() is None:
+            proc.kill()
+            out = proc.communicate()[0]
+            sys.stdout.write(out.decode("latin-1", "replace"))
+        http_server.shutdown()
+        xvfb.kill()
+        shutil.rmtree(scratch, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,76 @@
+#include "DesktopLock.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusVariant>
+#include <QDateTime>
+
+namespace quorvane {
+
+namespace {
+constexpr qint64 kRefreshMs = 1000;
+constexpr int kTimeoutMs = 500;
+} // namespace
+
+TDesktopLock::TDesktopLock(QObject *parent)
+    : QObject(parent)
+{ }
+
+bool TDesktopLock::DesktopUnlocked()
+{
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (!FAsking && now - FLastAsked >= kRefreshMs) {
+        FLastAsked = now;
+        AskScreenSaver();
+    }
+    return !FLocked;
+}
+
+void TDesktopLock::AskScreenSaver()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return AskLogind();
+    FAsking = true;
+    const QDBusMessage call
+        = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.ScreenSaver"),
+            QStringLiteral("/org/freedesktop/ScreenSaver"),
+            QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("GetActive"));
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
+        w->deleteLater();
+        const QDBusPendingReply<bool> reply = *w;
+        if (reply.isError()) {
+            AskLogind();
+            return;
+        }
+        FLocked = reply.value();
+        FAsking = false;
+    });
+}
+
+void TDesktopLock::AskLogind()
+{
+    QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected()) {
+        FLocked = false;
+        FAsking = false;
+        return;
+    }
+    FAsking = true;
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.login1"),
+        QStringLiteral("/org/freedesktop/login1/session/auto"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    call << QStringLiteral("org.freedesktop.login1.Session") << QStringLiteral("LockedHint");
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
+        w->deleteLater();
+        const QDBusPendingReply<QDBusVariant> reply = *w;
+        FLocked = !reply.isError() && reply.value().variant().toBool();
+        FAsking = false;
+    });
+}
+
+} // namespace quorvane

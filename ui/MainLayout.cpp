@@ -1,0 +1,64 @@
+#include "MainLayout.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPolygon>
+
+#include <cmath>
+
+namespace quorvane {
+
+bool FontForHeight(int height, int &points, int &buttonTop)
+{
+    if (height > 176)
+        return false;
+    if (height <= 40) {
+        points = 12;
+        buttonTop = 1;
+    } else if (height >= 74) {
+        points = 36;
+        buttonTop = 12;
+    } else {
+        // Steps three pixels of height wide from 41 up to 73.
+        const int step = (height - 41) / 3 + 1;
+        points = 12 + 2 * step;
+        buttonTop = 1 + step;
+    }
+    return true;
+}
+
+AutoHideAction DecideAutoHide(const AutoHideInput &in)
+{
+    if (!in.autoHide)
+        return AutoHideAction::Reveal;
+    if (!in.scheduleAnswered || !in.desktopUnlocked)
+        return AutoHideAction::Nothing;
+    if (in.pointerInside)
+        return AutoHideAction::Reveal;
+    const double whole = std::trunc(in.remaining * 1440.0);
+    const int64_t minutes = std::isfinite(whole) ? static_cast<int64_t>(whole) : 0;
+    const int32_t lead = in.open ? in.leadBeforeClosing : in.leadBeforeOpening;
+    return minutes >= lead ? AutoHideAction::Retract : AutoHideAction::Reveal;
+}
+
+QPixmap MenuButtonPicture()
+{
+    QPixmap pixmap(20, 20);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    // The tile's four corner pixels are the picture's transparent black.
+    p.drawRoundedRect(QRectF(0, 0, 20, 20), 1.5, 1.5);
+    p.setBrush(QColor(0, 160, 40));
+    p.drawPolygon(QPolygon({{2, 2}, {10, 2}, {7, 5}, {11, 9}, {9, 11}, {5, 7}, {2, 10}}));
+    QLinearGradient red(QPointF(9, 9), QPointF(18, 18));
+    red.setColorAt(0, QColor(255, 150, 0));
+    red.setColorAt(1, QColor(220, 20, 20));
+    p.setBrush(red);
+    p.drawPolygon(QPolygon({{18, 18}, {10, 18}, {13, 15}, {9, 11}, {11, 9}, {15, 13}, {18, 10}}));
+    return pixmap;
+}
+
+} // namespace quorvane

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QPoint>
+#include <QWidget>
+
+#include <cstdint>
+
+class QTimer;
+
+namespace quorvane {
+
+// A borderless, always-on-top bar that never takes the focus: dragged by any point, resized from
+// its bottom-right grip, translucent, and fading up while the pointer is over it.
+class TBaseMainForm : public QWidget
+{
+public:
+    explicit TBaseMainForm(QWidget *parent = nullptr);
+
+    static constexpr int GripSize = 10;
+    static constexpr int MinWidth = 200, MaxWidth = 500, MinHeight = 34, MaxHeight = 100;
+    static constexpr int FadeStep = 20, FadeIntervalMs = 20;
+
+    // Pointer handlers, in the window's client coordinates.
+    void FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void FormMouseUp();
+    virtual void FormMouseMove(Qt::MouseButtons buttons, int x, int y);
+    void Timer2Timer();
+
+    int Opacity() const { return FOpacity; }
+    bool AlphaBlend() const { return FAlphaBlend; }
+    uint8_t FadeMin() const { return FFadeMin; }
+    uint8_t FadeMax() const { return FFadeMax; }
+    // The fade floor; the fade resumes towards it when it moved.
+    void SetFadeMin(uint8_t value);
+    bool Dragging() const { return FDragging; }
+    bool FadeRunning() const;
+    // Whether the pointer is over the window, as enter and leave events tell it.
+    bool PointerInside() const { return FPointerInside; }
+    void SetPointerInside(bool inside);
+    // How often the window opacity was handed to the platform.
+    int OpacityApplications() const { return FOpacityApplications; }
+
+    // The window's shape: everything but the sixteen corner pixels of the bottom corners.
+    static QRegion Shape(int width, int height);
+
+    static const QColor Background;
+    static const QColor TopLine;
+    static const QColor KeyColor;
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void SetOpacity(int value);
+    void ApplyOpacity();
+    void UpdateFade();
+    void CheckPointer();
+
+    QTimer *Timer2;
+    QPoint FDragPoint;
+    bool FDragging = false;
+    uint8_t FFadeMin = 120;
+    uint8_t FFadeMax = 220;
+    int FOpacity = 80;
+    bool FAlphaBlend = true;
+    bool FPointerInside = false;
+    bool FSizing = false;
+    double FAppliedOpacity = -1;
+    int FOpacityApplications = 0;
+};
+
+} // namespace quorvane

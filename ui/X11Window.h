@@ -1,0 +1,11 @@
+#pragma once
+
+class QWidget;
+
+namespace quorvane {
+
+// Keeps a top-level window off the taskbar and the pager. Must run before the window is first
+// shown; does nothing off X11.
+void SkipTaskbar(QWidget *window);
+
+} // namespace quorvane

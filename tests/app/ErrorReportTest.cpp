@@ -15,7 +15,7 @@ TEST(ErrorReport, AddsAFullStopOnlyAfterCharactersThatSortAfterIt)
     const Row rows[] = {
         {"Unable to write to /q/options.ini", "Unable to write to /q/options.ini."},
         {"Socket Error # 10054\r\nConnection reset by peer.",
-         "Socket Error # 10054\r\nConnection reset by peer."},
+            "Socket Error # 10054\r\nConnection reset by peer."},
         {"Directory not empty", "Directory not empty."},
         {"Operation would block. ", "Operation would block. "},
         {"ends with a dash -", "ends with a dash -"},

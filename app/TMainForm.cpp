@@ -176,6 +176,13 @@ void TMainForm::SaveBounds(const std::string &path)
             throw EIniFileException("Unable to write to " + path);
 }
 
+void TMainForm::SessionEnding()
+{
+    try {
+        SaveBounds(IniPath());
+    } catch (const std::exception &) { }
+}
+
 QLabel *TMainForm::LabelOf(Label label) const
 {
     switch (label) {

@@ -55,6 +55,9 @@ public:
     void RevealWindow();
     void LoadBounds(const std::string &path);
     void SaveBounds(const std::string &path);
+    // The desktop session is ending: keep the position as a close would, but never hold the
+    // session up, so a failure to write is not shown.
+    void SessionEnding();
 
     // Menu commands.
     void OpenVendorSite();

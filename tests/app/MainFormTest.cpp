@@ -1,0 +1,259 @@
+#include "ErrorReport.h"
+#include "TMainForm.h"
+#include "TOptions.h"
+
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+
+using namespace quorvane;
+
+namespace {
+
+constexpr double kSecond = 1.0 / 86400;
+
+class FakeClock : public IClock
+{
+public:
+    TDateTime Now() const override { return now; }
+    TDateTime now = 46364.0 + 14.0 / 24; // 12/08/2026 14:00 local, 09:00 Eastern on UTC
+};
+
+class SilentSntp : public ISntpSource
+{
+public:
+    SntpAnswer Query(const std::string &, int32_t, int32_t) override
+    {
+        ++queries;
+        return {};
+    }
+    int queries = 0;
+};
+
+class CountingHttp : public IHttpFetch
+{
+public:
+    Download DownloadText(const std::string &url, int32_t) override
+    {
+        urls.push_back(url);
+        return {};
+    }
+    std::vector<std::string> urls;
+};
+
+class IdlePlayer : public ISoundPlayer
+{
+public:
+    bool IsPlaying() override { return false; }
+    void Play(const std::string &path) override { played.push_back(path); }
+    std::vector<std::string> played;
+};
+
+std::string Slurp(const std::string &path)
+{
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+// A program folder with a schedule, and the fakes a main window is built from.
+struct App
+{
+    explicit App(bool withSchedule = true)
+    {
+        if (withSchedule)
+            std::ofstream(dir + "schedule.txt") << "12/08/2026 9:30 am - 12/08/2026 4:00 pm\n";
+        SetErrorReporter([this](const std::string &t) { errors.push_back(t); });
+    }
+    ~App() { SetErrorReporter(nullptr); }
+    TMainFormConfig Config()
+    {
+        TMainFormConfig c;
+        c.AppDir = dir;
+        c.VendorHost = "vendor.test";
+        c.VendorSite = "http://vendor.test/";
+        c.VendorCaption = "vendor.test";
+        c.Player = &player;
+        c.Clock = &clock;
+        c.Http = &http;
+        c.Sntp = &sntp;
+        return c;
+    }
+
+    QTemporaryDir tmp;
+    std::string dir = tmp.path().toStdString() + "/";
+    FakeClock clock;
+    SilentSntp sntp;
+    CountingHttp http;
+    IdlePlayer player;
+    std::vector<std::string> errors;
+};
+
+int ScreenLeft()
+{
+    return QGuiApplication::primaryScreen()->geometry().width() / 3 * 2;
+}
+
+} // namespace
+
+TEST(MainForm, FirstStartAndClose)
+{
+    App app;
+    {
+        TMainForm form(app.Config());
+        form.show();
+        EXPECT_EQ(form.geometry(), QRect(ScreenLeft(), 0, 240, 34));
+        EXPECT_EQ(form.windowTitle(), "Quorvane");
+        form.close();
+    }
+    const std::string ini = Slurp(app.dir + "options.ini");
+    EXPECT_EQ(ini, "[Quorvane]\nLeft=" + std::to_string(ScreenLeft()) + "\nHeight=34\nWidth=240\n");
+    EXPECT_TRUE(app.errors.empty());
+
+    // The next start puts the bar where it was, always at the top.
+    std::ofstream(app.dir + "options.ini") << "[Quorvane]\nLeft=0x20\nHeight=50\nWidth=50\n";
+    TMainForm again(app.Config());
+    EXPECT_EQ(again.geometry(), QRect(32, 0, 50, 50));
+}
+
+TEST(MainForm, AnUnwritableFolderIsReportedAndTheCloseGoesOn)
+{
+    App app;
+    TMainForm form(app.Config());
+    form.show();
+    chmod(app.dir.c_str(), 0555);
+    EXPECT_TRUE(form.close());
+    form.SessionEnding(); // says nothing at the end of a session
+    chmod(app.dir.c_str(), 0755);
+    ASSERT_EQ(app.errors.size(), 1u);
+    EXPECT_EQ(app.errors[0], "Unable to write to " + app.dir + "options.ini.");
+    form.SessionEnding();
+    EXPECT_NE(Slurp(app.dir + "options.ini").find("Width=240"), std::string::npos);
+}
+
+TEST(MainForm, AnUnreadableScheduleAtStartUpKeepsTheProvisionalPlace)
+{
+    App app;
+    std::ofstream(app.dir + "options.ini") << "[Quorvane]\nLeft=5\nWidth=300\n";
+    chmod((app.dir + "schedule.txt").c_str(), 0);
+    if (std::ifstream(app.dir + "schedule.txt").good())
+        GTEST_SKIP() << "running as root: a file without permissions can still be read";
+    TMainForm form(app.Config());
+    EXPECT_EQ(form.geometry(), QRect(ScreenLeft(), 0, 260, 34));
+    ASSERT_EQ(app.errors.size(), 1u);
+}
+
+TEST(MainForm, FontsFollowTheHeight)
+{
+    App app;
+    TMainForm form(app.Config());
+    form.show();
+    struct Row
+    {
+        int height, pixels, buttonTop;
+    };
+    for (const Row &r : {Row {40, 16, 1}, Row {41, 19, 2}, Row {73, 45, 12}, Row {74, 48, 12},
+             Row {176, 48, 12}, Row {177, 48, 12}, Row {34, 16, 1}}) {
+        form.resize(240, r.height);
+        EXPECT_EQ(form.DateLabel1->font().pixelSize(), r.pixels) << r.height;
+        EXPECT_EQ(form.l1->font().pixelSize(), r.pixels) << r.height;
+        EXPECT_EQ(form.SpeedButton1->y(), r.buttonTop) << r.height;
+        EXPECT_EQ(form.Label1->y(), r.height - 12);
+        EXPECT_EQ(form.l2->y(), r.height - 12);
+        EXPECT_EQ(form.l1->geometry().right(), 240 - 3 - 1);
+    }
+}
+
+TEST(MainForm, StaysAtTheTopEdge)
+{
+    App app;
+    TMainForm form(app.Config());
+    form.show();
+    const QPoint start = form.pos();
+    form.FormMouseDown(Qt::LeftButton, Qt::NoModifier, 50, 10);
+    form.FormMouseMove(Qt::LeftButton, 80, 30);
+    EXPECT_EQ(form.pos(), start + QPoint(30, 0));
+    form.FormMouseUp();
+    form.RetractWindow();
+    EXPECT_EQ(form.y(), 4 - 34);
+    EXPECT_FALSE(form.l2->isVisibleTo(&form));
+    form.FormMouseMove(Qt::NoButton, 5, 32);
+    EXPECT_EQ(form.y(), 0);
+    EXPECT_TRUE(form.Label1->isVisibleTo(&form));
+}
+
+TEST(MainForm, AutoHideAndTheDisplaySettings)
+{
+    App app;
+    TMainForm form(app.Config());
+    form.show();
+    form.SetPointerInside(false);
+    TOptions &s = form.Settings();
+    // Closed, 30 minutes before the opening: retracted only while auto-hide is on.
+    app.clock.now = 46364.0 + 14.0 / 24;
+    form.AutoHideTimerTimer();
+    EXPECT_EQ(form.y(), 0);
+    EXPECT_EQ(form.FadeMin(), 155);
+    s.cb2->setChecked(true);
+    form.AutoHideTimerTimer();
+    EXPECT_EQ(form.y(), 4 - 34);
+    s.cb2->setChecked(false);
+    form.AutoHideTimerTimer();
+    EXPECT_EQ(form.y(), 0) << "switching auto-hide off reveals within one step";
+
+    s.cb3->setChecked(false);
+    s.ed5->setText("0");
+    form.AutoHideTimerTimer();
+    EXPECT_FALSE(form.DateLabel1->isVisibleTo(&form));
+    EXPECT_EQ(form.FadeMin(), 255);
+    s.cb3->setChecked(true);
+    form.AutoHideTimerTimer();
+    EXPECT_TRUE(form.DateLabel1->isVisibleTo(&form));
+}
+
+TEST(MainForm, TicksWriteTheLabelsOnlyWhenTheyChange)
+{
+    App app;
+    TMainForm form(app.Config());
+    form.show();
+    app.clock.now = 46364.0 + 14.0 / 24 + 0.5 * kSecond;
+    form.Engine().Timer11Timer();
+    EXPECT_EQ(form.DateLabel1->text(), "EST 09:00 AM");
+    EXPECT_EQ(form.l1->text(), "0:29:59");
+    EXPECT_EQ(form.l2->text(), "Market Closed");
+    EXPECT_EQ(form.l2->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    const int writes = form.LabelWrites();
+    for (int i = 1; i <= 4; ++i) {
+        app.clock.now += 0.1 * kSecond;
+        form.Engine().Timer11Timer();
+    }
+    EXPECT_EQ(form.LabelWrites(), writes);
+    app.clock.now += 0.2 * kSecond;
+    form.Engine().Timer11Timer();
+    EXPECT_EQ(form.LabelWrites(), writes + 1);
+    EXPECT_EQ(form.l1->text(), "0:29:58");
+    EXPECT_EQ(app.sntp.queries, 2) << "the first tick synchronises twice";
+}
+
+TEST(MainForm, RefreshScheduleReadsTheLocalFileAndNeverDownloads)
+{
+    App app;
+    TMainForm form(app.Config());
+    form.RefreshSchedule1Click();
+    form.Timer1RefreshTimer();
+    EXPECT_TRUE(app.http.urls.empty());
+    App none(false);
+    TMainForm bare(none.Config());
+    ASSERT_EQ(none.http.urls.size(), 1u);
+    EXPECT_EQ(none.http.urls[0], "http://vendor.test/timer/schedule.txt");
+}

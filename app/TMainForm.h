@@ -9,8 +9,6 @@
 #include "TMarketEngine.h"
 #include "TSntpSource.h"
 
-#include <QPointer>
-
 #include <memory>
 #include <string>
 
@@ -100,7 +98,7 @@ private:
     TDesktopLock FDesktopLock;
     TSoundPlayer *mp = nullptr;
     TOptions *FSettings = nullptr;
-    QPointer<TOptions> Options;
+    TOptions *Options = nullptr;
     std::unique_ptr<TMarketEngine> FEngine;
     std::string FTexts[3];
     TColor FStatusColor = 0xFFFFFF;

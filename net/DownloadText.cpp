@@ -1,10 +1,9 @@
 #include "DownloadText.h"
 
-#include <curl/curl.h>
+#include "CurlLibrary.h"
 
 #include <chrono>
 #include <cstring>
-#include <mutex>
 
 namespace quorvane {
 
@@ -42,22 +41,22 @@ size_t OnBody(char *data, size_t size, size_t count, void *user)
 // libcurl's own low-speed check counts whole seconds, and its progress callback runs about once a
 // second while idle; driving the transfer ourselves bounds every wait for more bytes to the
 // caller's time-out in milliseconds.
-CURLcode Perform(CURL *curl, Transfer &t)
+CURLcode Perform(const CurlLibrary &c, CURL *curl, Transfer &t)
 {
-    CURLM *multi = curl_multi_init();
+    CURLM *multi = c.multi_init();
     if (!multi)
         return CURLE_OUT_OF_MEMORY;
-    curl_multi_add_handle(multi, curl);
+    c.multi_add_handle(multi, curl);
     CURLcode result = CURLE_OPERATION_TIMEDOUT;
     for (;;) {
         int running = 0;
-        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+        if (c.multi_perform(multi, &running) != CURLM_OK) {
             result = CURLE_RECV_ERROR;
             break;
         }
         if (running == 0) {
             int queued = 0;
-            if (CURLMsg *msg = curl_multi_info_read(multi, &queued))
+            if (CURLMsg *msg = c.multi_info_read(multi, &queued))
                 result = msg->data.result;
             break;
         }
@@ -67,10 +66,10 @@ CURLcode Perform(CURL *curl, Transfer &t)
             break;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(t.stall - idle);
-        curl_multi_poll(multi, nullptr, 0, static_cast<int>(left.count()) + 1, nullptr);
+        c.multi_poll(multi, nullptr, 0, static_cast<int>(left.count()) + 1, nullptr);
     }
-    curl_multi_remove_handle(multi, curl);
-    curl_multi_cleanup(multi);
+    c.multi_remove_handle(multi, curl);
+    c.multi_cleanup(multi);
     return result;
 }
 
@@ -88,11 +87,12 @@ void AppendReads(std::string &text, const char *bytes, size_t size)
 
 Download DownloadText(const std::string &url, int32_t timeoutMs)
 {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-
     Download result;
-    CURL *curl = curl_easy_init();
+    const CurlLibrary *library = CurlLibrary::Get();
+    if (!library)
+        return result;
+    const CurlLibrary &c = *library;
+    CURL *curl = c.easy_init();
     if (!curl)
         return result;
     const long timeout = timeoutMs > 0 ? timeoutMs : 1;
@@ -102,28 +102,28 @@ Download DownloadText(const std::string &url, int32_t timeoutMs)
 
     curl_slist *headers = nullptr;
     // Always from the origin server, never from a cache on the way.
-    headers = curl_slist_append(headers, "Cache-Control: no-cache");
-    headers = curl_slist_append(headers, "Pragma: no-cache");
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, DownloadAgent);
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    headers = c.slist_append(headers, "Cache-Control: no-cache");
+    headers = c.slist_append(headers, "Pragma: no-cache");
+    c.easy_setopt(curl, CURLOPT_URL, url.c_str());
+    c.easy_setopt(curl, CURLOPT_USERAGENT, DownloadAgent);
+    c.easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
     // The proxy comes from the environment (http_proxy, https_proxy, ALL_PROXY, NO_PROXY), which
     // libcurl reads by itself: that is the desktop's proxy setting here.
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, timeout);
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(DownloadBodyCap));
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &t);
+    c.easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    c.easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, timeout);
+    c.easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    c.easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
+    c.easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    c.easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    c.easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(DownloadBodyCap));
+    c.easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);
+    c.easy_setopt(curl, CURLOPT_WRITEDATA, &t);
 
-    const CURLcode code = Perform(curl, t);
+    const CURLcode code = Perform(c, curl, t);
     long status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-    curl_easy_cleanup(curl);
-    curl_slist_free_all(headers);
+    c.easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    c.easy_cleanup(curl);
+    c.slist_free_all(headers);
 
     result.Text = std::move(t.text);
     result.Complete = code == CURLE_OK && status >= 200 && status <= 299 && !t.overCap;

@@ -2,12 +2,14 @@
 #include "ScriptedSntpServer.h"
 #include "SntpWire.h"
 #include "TIdSNTP.h"
+#include "TMarketEngine.h"
 #include "TSntpSource.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <netdb.h>
+#include <thread>
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -305,4 +307,35 @@ TEST(SntpClient, SilenceEndsAfterTheReceiveTimeOut)
     EXPECT_EQ(a.OriginateTimestamp + a.LocalClockOffset + a.RoundTripDelay, 0);
     EXPECT_GE(took.count(), 3450);
     EXPECT_LT(took.count(), 4500);
+}
+
+TEST(SntpClient, SyncClockWithSntpOffSendsNothing)
+{
+    ScriptedSntpServer server([](const Bytes &req) {
+        return std::vector<ScriptedSntpServer::Reply> {
+            {ScriptedSntpServer::Answer(req, ScriptedSntpServer::UnixNow() + 3600)}};
+    });
+    struct Off : IClockSettings
+    {
+        explicit Off(int p)
+            : port(p)
+        { }
+        bool UseSNTP() const override { return false; }
+        std::string SNTPServer() const override { return "127.0.0.1"; }
+        int32_t SNTPPort() const override { return port; }
+        int port;
+    } settings(server.Port());
+    TSystemClock clock;
+    TSntpSource source;
+    TEngineServices services;
+    services.Clock = &clock;
+    services.Settings = &settings;
+    services.Sntp = &source;
+    TMarketEngine engine(services, "/nonexistent/", "");
+    engine.SyncClock();
+    const double offset = engine.FClockOffset;
+    engine.DeriveOffsetFromSystemClock();
+    EXPECT_NEAR(offset, engine.FClockOffset, 0.002 * kSecond);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(server.Requests(), 0);
 }

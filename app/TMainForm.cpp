@@ -90,7 +90,7 @@ TMainForm::TMainForm(const TMainFormConfig &config)
     services.Settings = FSettings;
     services.Sntp = sntp;
     services.Http = config.Http ? config.Http : &FHttp;
-    services.Files = &FFiles;
+    services.Files = config.Files ? config.Files : &FFiles;
     services.Player = player;
     services.Display = this;
     FEngine = std::make_unique<TMarketEngine>(

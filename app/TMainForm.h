@@ -33,6 +33,7 @@ struct TMainFormConfig
     const IClock *Clock = nullptr; // the system clock when null
     IHttpFetch *Http = nullptr; // libcurl when null
     ISntpSource *Sntp = nullptr; // the SNTP client when null
+    const IFileSystem *Files = nullptr; // the POSIX file system when null
 };
 
 // The bar: the clock, the countdown and the market state, its menu, timers and bounds.

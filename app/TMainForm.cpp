@@ -43,9 +43,13 @@ int PointsToPixels(int points)
     return static_cast<int>(std::lround(points * 96.0 / 72.0));
 }
 
+// Tahoma where the desktop has it; otherwise a face of about its width, so the clock and the
+// countdown keep apart on a narrow bar.
 QFont Tahoma(bool bold, int pixels)
 {
-    QFont f(QStringLiteral("Tahoma"));
+    QFont f;
+    f.setFamilies(
+        {QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
     f.setBold(bold);
     f.setPixelSize(pixels);
     return f;

@@ -79,13 +79,16 @@ def main():
                                (now + datetime.timedelta(hours=5)).strftime(fmt)))
     with open(os.path.join(scratch, "options.ini"), "w") as f:
         f.write("[Quorvane]\nUseSNTP=0\n")
-    xvfb = subprocess.Popen(["Xvfb", ":77", "-screen", "0", "1920x1080x24", "-nolisten", "tcp"],
-                            stderr=subprocess.DEVNULL)
-    time.sleep(1)
-    subprocess.run(["xdotool", "mousemove", "100", "600"], env=dict(os.environ, DISPLAY=":77"))
+    r, w = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1920x1080x24",
+                             "-nolisten", "tcp"], pass_fds=(w,), stderr=subprocess.DEVNULL)
+    os.close(w)
+    display = ":" + os.read(r, 16).decode().strip()
+    os.close(r)
+    subprocess.run(["xdotool", "mousemove", "100", "600"], env=dict(os.environ, DISPLAY=display))
     try:
-        bar = measure([os.path.join(scratch, "quorvane")], scratch, ":77", xvfb.pid, seconds)
-        base = measure([bare], scratch, ":77", xvfb.pid, seconds)
+        bar = measure([os.path.join(scratch, "quorvane")], scratch, display, xvfb.pid, seconds)
+        base = measure([bare], scratch, display, xvfb.pid, seconds)
     finally:
         xvfb.terminate()
         shutil.rmtree(scratch, ignore_errors=True)

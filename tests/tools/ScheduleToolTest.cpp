@@ -175,14 +175,31 @@ TEST(ScheduleTool, BadInputWritesOneLineAndNothingElse)
     EXPECT_EQ(Tool({"1900", "2099"}).status, 0);
 }
 
-TEST(ScheduleTool, TheProgramReportsBadInputWithStatusTwo)
+TEST(ScheduleTool, TheProgramWritesToStandardOutputOnly)
 {
-    FILE *p = popen(QUORVANE_BIN_DIR "/quorvane-schedule 2027 2026 2>/dev/null", "r");
-    ASSERT_NE(p, nullptr);
-    char buf[64];
-    const size_t n = fread(buf, 1, sizeof buf, p);
-    const int status = pclose(p);
-    EXPECT_EQ(n, 0u);
-    EXPECT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 2);
+    struct Case
+    {
+        const char *args;
+        int status;
+        std::string out;
+    };
+    const Case cases[] = {
+        {" 2027 2026", 2, ""},
+        {" 2026 2028", 0, Tool({"2026", "2028"}).out},
+        {" 2026 2026 --closed 2026-03-14", 2, ""},
+    };
+    for (const Case &c : cases) {
+        const std::string command
+            = std::string(QUORVANE_BIN_DIR "/quorvane-schedule") + c.args + " 2>/dev/null";
+        FILE *p = popen(command.c_str(), "r");
+        ASSERT_NE(p, nullptr);
+        std::string out;
+        char buf[4096];
+        for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;)
+            out.append(buf, n);
+        const int status = pclose(p);
+        EXPECT_EQ(out, c.out) << c.args;
+        ASSERT_TRUE(WIFEXITED(status)) << c.args;
+        EXPECT_EQ(WEXITSTATUS(status), c.status) << c.args;
+    }
 }

@@ -158,9 +158,6 @@ void TMarketEngine::CheckAlarm(double remaining, bool open)
     const int32_t minutes = std::isfinite(wholeMinutes) && std::fabs(wholeMinutes) < 2e9
         ? static_cast<int32_t>(wholeMinutes)
         : 0;
-    const std::string dir = FAppDir.size() > 1 && FAppDir.back() == '/'
-        ? FAppDir.substr(0, FAppDir.size() - 1)
-        : FAppDir;
     std::string file;
     if (FPrevState >= 1 && !open)
         file = "0_min_before_closing.wav";
@@ -172,6 +169,10 @@ void TMarketEngine::CheckAlarm(double remaining, bool open)
 
     const int32_t state = open ? 1 : -1;
     if (!file.empty()) {
+        // The folder is built only when an alarm is due, not on every tick.
+        const std::string dir = FAppDir.size() > 1 && FAppDir.back() == '/'
+            ? FAppDir.substr(0, FAppDir.size() - 1)
+            : FAppDir;
         const std::string path = dir + "/sounds/" + file;
         if (S.Files->FileExists(path)) {
             try {

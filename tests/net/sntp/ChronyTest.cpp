@@ -1,5 +1,5 @@
 // The good path against a real SNTP server: chrony serving this machine's clock on loopback.
-#include "Clock.h"
+#include "RealSync.h"
 #include "TIdSNTP.h"
 #include "TMarketEngine.h"
 #include "TSntpSource.h"
@@ -117,19 +117,8 @@ TEST(Chrony, SyncClockMatchesARealServerOnLoopback)
     // chrony serves this machine's own clock, so the offset is only measurement noise.
     EXPECT_LT(std::fabs(sntp.LocalClockOffset), 50 * kMs);
 
-    TSystemClock clock;
-    Settings settings(chrony.Port());
-    TSntpSource source;
-    TEngineServices services;
-    services.Clock = &clock;
-    services.Settings = &settings;
-    services.Sntp = &source;
-    TMarketEngine engine(services, "/nonexistent/", "");
-    engine.SyncClock();
-    const double viaServer = engine.FClockOffset;
-    engine.DeriveOffsetFromSystemClock();
-    const double viaSystem = engine.FClockOffset;
-    const double errorMs = (viaServer - viaSystem) / kMs;
+    const test::SyncedOffsets offsets = test::SyncThroughRealClient(Settings(chrony.Port()));
+    const double errorMs = (offsets.viaSync - offsets.viaSystem) / kMs;
     std::printf("SyncClock against chrony: EasternNow off by %.3f ms; round trip %.3f ms\n",
         errorMs, sntp.RoundTripDelay / kMs);
     EXPECT_LT(std::fabs(errorMs), 5.0);

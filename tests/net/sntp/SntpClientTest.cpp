@@ -1,8 +1,8 @@
 #include "IdExceptions.h"
+#include "RealSync.h"
 #include "ScriptedSntpServer.h"
 #include "SntpWire.h"
 #include "TIdSNTP.h"
-#include "TMarketEngine.h"
 #include "TSntpSource.h"
 
 #include <gtest/gtest.h>
@@ -325,17 +325,8 @@ TEST(SntpClient, SyncClockWithSntpOffSendsNothing)
         int32_t SNTPPort() const override { return port; }
         int port;
     } settings(server.Port());
-    TSystemClock clock;
-    TSntpSource source;
-    TEngineServices services;
-    services.Clock = &clock;
-    services.Settings = &settings;
-    services.Sntp = &source;
-    TMarketEngine engine(services, "/nonexistent/", "");
-    engine.SyncClock();
-    const double offset = engine.FClockOffset;
-    engine.DeriveOffsetFromSystemClock();
-    EXPECT_NEAR(offset, engine.FClockOffset, 0.002 * kSecond);
+    const SyncedOffsets offsets = SyncThroughRealClient(settings);
+    EXPECT_NEAR(offsets.viaSync, offsets.viaSystem, 0.002 * kSecond);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(server.Requests(), 0);
 }

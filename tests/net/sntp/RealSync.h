@@ -1,0 +1,34 @@
+#pragma once
+
+#include "Clock.h"
+#include "TMarketEngine.h"
+#include "TSntpSource.h"
+
+namespace quorvane::test {
+
+// The clock offsets one SyncClock gives through the real SNTP client with these settings, and
+// the system clock alone, on this machine's clock.
+struct SyncedOffsets
+{
+    double viaSync = 0;
+    double viaSystem = 0;
+};
+
+inline SyncedOffsets SyncThroughRealClient(const IClockSettings &settings)
+{
+    TSystemClock clock;
+    TSntpSource source;
+    TEngineServices services;
+    services.Clock = &clock;
+    services.Settings = &settings;
+    services.Sntp = &source;
+    TMarketEngine engine(services, "/nonexistent/", "");
+    engine.SyncClock();
+    SyncedOffsets result;
+    result.viaSync = engine.FClockOffset;
+    engine.DeriveOffsetFromSystemClock();
+    result.viaSystem = engine.FClockOffset;
+    return result;
+}
+
+} // namespace quorvane::test

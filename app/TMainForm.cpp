@@ -87,6 +87,9 @@ TMainForm::TMainForm(const TMainFormConfig &config)
         mp = new TSoundPlayer(this);
         player = mp;
     }
+    // Network answers arrive from the event loop; what escapes applying one is reported.
+    FSntp.SetGuard(Guarded);
+    FHttp.SetGuard(Guarded);
     ISntpSource *sntp = config.Sntp ? config.Sntp : &FSntp;
     FSettings = new TOptions(sntp, this);
     TEngineServices services;

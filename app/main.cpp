@@ -33,6 +33,7 @@ int main(int argc, char **argv)
     TMainForm form(config);
 
     TSntpSource sntp;
+    sntp.SetGuard(Guarded);
     TOptions options(&sntp);
     form.SetOptionsDialog(&options);
 

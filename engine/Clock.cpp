@@ -15,4 +15,11 @@ TDateTime TSystemClock::Now() const
     return seconds / SecondsPerDay + 25569.0;
 }
 
+double TSystemClock::Elapsed() const
+{
+    timespec ts {};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
 } // namespace quorvane

@@ -6,6 +6,7 @@
 #include "Calendar.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace quorvane {
@@ -21,20 +22,28 @@ public:
 };
 
 // The three results of one SNTP exchange that synchronisation uses; all 0 when no complete
-// reply arrived.
+// reply arrived or the exchange failed in any way.
 struct SntpAnswer
 {
     TDateTime OriginateTimestamp = 0;
     TDateTime LocalClockOffset = 0;
     TDateTime RoundTripDelay = 0;
+    // The local clock when the exchange ended. The answer is applied later, on the window's
+    // thread; the offset is taken against this instant so the wait does not skew it.
+    TDateTime AnsweredAt = 0;
 };
 
-// One query with a fresh client; may throw any Exception of the network layer.
+using SntpDone = std::function<void(const SntpAnswer &)>;
+
+// One query with a fresh client. It never blocks the caller: done runs later on the caller's
+// thread (or at once, from a fake), and not at all once the source is gone.
 class ISntpSource
 {
 public:
     virtual ~ISntpSource() = default;
-    virtual SntpAnswer Query(const std::string &host, int32_t port, int32_t receiveTimeoutMs) = 0;
+    virtual void Query(
+        const std::string &host, int32_t port, int32_t receiveTimeoutMs, SntpDone done)
+        = 0;
 };
 
 // The body of an HTTP fetch, and whether the transfer succeeded: a 2xx status read to its end.
@@ -44,11 +53,14 @@ struct Download
     bool Complete = false;
 };
 
+using DownloadDone = std::function<void(const Download &)>;
+
+// Like ISntpSource: the fetch never blocks the caller, and done runs later on its thread.
 class IHttpFetch
 {
 public:
     virtual ~IHttpFetch() = default;
-    virtual Download DownloadText(const std::string &url, int32_t timeoutMs) = 0;
+    virtual void DownloadText(const std::string &url, int32_t timeoutMs, DownloadDone done) = 0;
 };
 
 class IFileSystem

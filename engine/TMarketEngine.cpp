@@ -47,46 +47,72 @@ TMarketEngine::TMarketEngine(
     , FScheduleUrl(std::move(scheduleUrl))
 { }
 
-void TMarketEngine::DeriveOffsetFromSystemClock()
+double TMarketEngine::SystemClockOffset() const
 {
     const TDateTime n = S.Clock->Now();
     const NtpTimestamp t = DateTimeToNtp(n);
-    FClockOffset = n - NtpToEastern(t.Seconds, t.Fraction);
+    return n - NtpToEastern(t.Seconds, t.Fraction);
+}
+
+void TMarketEngine::DeriveOffsetFromSystemClock()
+{
+    FClockOffset = SystemClockOffset();
+}
+
+void TMarketEngine::SetClockOffset(double offset)
+{
+    // The routine refresh moves Eastern time by a few milliseconds at most; clearing the alarm
+    // memory then would swallow an alarm whose minute boundary falls inside the exchange.
+    if (std::fabs(offset - FClockOffset) * SecondsPerDay >= 1.0)
+        FPrevState = 0;
+    FClockOffset = offset;
+    FCursor = 0;
 }
 
 void TMarketEngine::SyncClock()
 {
-    // Whatever happens, the next tick starts from a clean alarm memory and a rewound cursor.
-    struct Reset
-    {
-        TMarketEngine &e;
-        ~Reset()
-        {
-            e.FPrevState = 0;
-            e.FCursor = 0;
-        }
-    } reset {*this};
+    const bool useSntp = S.Settings->UseSNTP();
+    // Until a server has answered, Eastern time comes from the system clock.
+    if (!useSntp || !FOffsetFromServer) {
+        FOffsetFromServer = false;
+        SetClockOffset(SystemClockOffset());
+    }
+    if (!useSntp || FSyncPending)
+        return;
+    FSyncPending = true;
+    S.Sntp->Query(S.Settings->SNTPServer(), S.Settings->SNTPPort(), kSntpTimeoutMs,
+        [this](const SntpAnswer &a) { SyncClockAnswered(a); });
+}
 
-    if (!S.Settings->UseSNTP()) {
-        DeriveOffsetFromSystemClock();
+void TMarketEngine::SyncClockAnswered(const SntpAnswer &a)
+{
+    FSyncPending = false;
+    // Switched off while the query ran: the system clock already stands in.
+    if (!S.Settings->UseSNTP())
+        return;
+    const TDateTime estimate = a.OriginateTimestamp + a.LocalClockOffset + a.RoundTripDelay;
+    if (estimate == 0 || a.AnsweredAt == 0) {
+        // No answer is routine (offline, blocked port): the system clock stands in.
+        FOffsetFromServer = false;
+        SetClockOffset(SystemClockOffset());
         return;
     }
-    bool synced = false;
-    try {
-        const SntpAnswer a
-            = S.Sntp->Query(S.Settings->SNTPServer(), S.Settings->SNTPPort(), kSntpTimeoutMs);
-        const TDateTime estimate = a.OriginateTimestamp + a.LocalClockOffset + a.RoundTripDelay;
-        if (estimate != 0) {
-            const NtpTimestamp t = DateTimeToNtp(estimate);
-            const TDateTime eastern = NtpToEastern(t.Seconds, t.Fraction);
-            FClockOffset = S.Clock->Now() - eastern;
-            synced = true;
-        }
-    } catch (const std::exception &) {
-        // The server path failing is routine (offline, blocked port): the system clock stands in.
-    }
-    if (!synced)
+    const NtpTimestamp t = DateTimeToNtp(estimate);
+    const TDateTime eastern = NtpToEastern(t.Seconds, t.Fraction);
+    FOffsetFromServer = true;
+    SetClockOffset(a.AnsweredAt - eastern);
+}
+
+void TMarketEngine::ClockStepped(double step)
+{
+    // Eastern time should not move with a clock someone set. A server's offset is corrected by
+    // the step until the new answer lands; without a server the system clock is the truth.
+    if (FOffsetFromServer && S.Settings->UseSNTP())
+        FClockOffset += step;
+    else
         DeriveOffsetFromSystemClock();
+    FPrevState = 0;
+    FCursor = 0;
 }
 
 TDateTime TMarketEngine::EasternNow()
@@ -101,18 +127,31 @@ TDateTime TMarketEngine::EasternNow()
 void TMarketEngine::LoadSchedule()
 {
     const std::string path = FAppDir + "schedule.txt";
-    std::string text;
     if (S.Files->FileExists(path)) {
-        text = S.Files->ReadFile(path);
-    } else {
-        Download d = S.Http->DownloadText(FScheduleUrl, kDownloadTimeoutMs);
-        // A failed or refused fetch keeps the sessions we have: an error page is no schedule.
-        if (!d.Complete)
-            return;
-        text = std::move(d.Text);
+        AdoptSchedule(S.Files->ReadFile(path), false);
+        return;
     }
-    CivilDate today = CivilFromDays(static_cast<int64_t>(std::floor(S.Clock->Now())));
-    ParseSchedule(SplitScheduleLines(text), FSessions, today.Year);
+    if (FDownloadPending)
+        return;
+    FDownloadPending = true;
+    S.Http->DownloadText(FScheduleUrl, kDownloadTimeoutMs, [this](const Download &d) {
+        FDownloadPending = false;
+        // A failed or refused fetch keeps the sessions we have: an error page is no schedule.
+        if (d.Complete)
+            AdoptSchedule(d.Text, true);
+    });
+}
+
+void TMarketEngine::AdoptSchedule(const std::string &text, bool downloaded)
+{
+    const CivilDate today = CivilFromDays(static_cast<int64_t>(std::floor(S.Clock->Now())));
+    TSchedule sessions;
+    ParseSchedule(SplitScheduleLines(text), sessions, today.Year);
+    // A log-in portal answers 200 with its own page: a download without a single session is a
+    // failed one in disguise. The user's own file is taken as it stands, even when empty.
+    if (downloaded && sessions.empty())
+        return;
+    FSessions = std::move(sessions);
     FPrevState = 0;
     FCursor = 0;
 }
@@ -193,11 +232,18 @@ void TMarketEngine::CheckAlarm(double remaining, bool open)
 void TMarketEngine::Timer11Timer()
 {
     const TDateTime n = S.Clock->Now();
-    if (std::fabs(FLastTick - n) <= kClockJump) {
+    const double elapsed = S.Clock->Elapsed();
+    // A tick held up by a busy desktop moves both clocks alike; only a set clock moves one alone.
+    const double step = (n - FLastTick) - (elapsed - FLastElapsed) / SecondsPerDay;
+    if (FLastTick != 0 && std::fabs(step) <= kClockJump) {
         FLastTick = n;
+        FLastElapsed = elapsed;
     } else {
+        if (FLastTick != 0)
+            ClockStepped(step);
         SyncClock();
         FLastTick = S.Clock->Now();
+        FLastElapsed = S.Clock->Elapsed();
     }
 
     const std::string clock = ZoneLabel + FormatClock(EasternNow());

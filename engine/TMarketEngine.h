@@ -32,7 +32,10 @@ public:
 
     TDateTime EasternNow();
     void DeriveOffsetFromSystemClock();
+    // With SNTP on, starts a query, or joins the one in flight, and returns at once; the answer
+    // is applied when it arrives. Until the first answer Eastern time comes from the system clock.
     void SyncClock();
+    // A local schedule is read at once; a download is started, or joined, and applied on arrival.
     void LoadSchedule();
     bool NextEvent(double &remaining, bool &open);
     // One 100 ms tick. An alarm that cannot be played raises once; the alarm counts as played.
@@ -48,8 +51,17 @@ public:
     TDateTime FLastTick = 0;
     int32_t FPrevState = 0;
     int32_t FPrevMinutes = 0;
+    double FLastElapsed = 0; // the monotonic clock at the previous tick
+    bool FSyncPending = false;
+    bool FDownloadPending = false;
+    bool FOffsetFromServer = false; // FClockOffset came from an SNTP answer
 
 private:
+    double SystemClockOffset() const;
+    void SyncClockAnswered(const SntpAnswer &answer);
+    void SetClockOffset(double offset);
+    void ClockStepped(double step);
+    void AdoptSchedule(const std::string &text, bool downloaded);
     void ShowTexts(const std::string &countdown, const std::string &status);
     void CheckAlarm(double remaining, bool open);
 

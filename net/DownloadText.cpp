@@ -2,6 +2,7 @@
 
 #include "CurlLibrary.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -20,6 +21,7 @@ struct Transfer
     size_t received = 0;
     bool overCap = false;
     std::chrono::steady_clock::time_point lastByte;
+    std::chrono::steady_clock::time_point deadline;
     std::chrono::milliseconds stall {0};
     bool stalled = false;
 };
@@ -60,12 +62,14 @@ CURLcode Perform(const CurlLibrary &c, CURL *curl, Transfer &t)
                 result = msg->data.result;
             break;
         }
-        const auto idle = std::chrono::steady_clock::now() - t.lastByte;
-        if (idle >= t.stall) {
+        const auto now = std::chrono::steady_clock::now();
+        const auto idle = now - t.lastByte;
+        if (idle >= t.stall || now >= t.deadline) {
             t.stalled = true;
             break;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(t.stall - idle);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::min(t.stall - idle, t.deadline - now));
         c.multi_poll(multi, nullptr, 0, static_cast<int>(left.count()) + 1, nullptr);
     }
     c.multi_remove_handle(multi, curl);
@@ -85,7 +89,7 @@ void AppendReads(std::string &text, const char *bytes, size_t size)
     }
 }
 
-Download DownloadText(const std::string &url, int32_t timeoutMs)
+Download DownloadText(const std::string &url, int32_t timeoutMs, int32_t deadlineMs)
 {
     Download result;
     const CurlLibrary *library = CurlLibrary::Get();
@@ -99,6 +103,7 @@ Download DownloadText(const std::string &url, int32_t timeoutMs)
     Transfer t;
     t.stall = std::chrono::milliseconds(timeout);
     t.lastByte = std::chrono::steady_clock::now();
+    t.deadline = t.lastByte + std::chrono::milliseconds(deadlineMs > 0 ? deadlineMs : 1);
 
     curl_slist *headers = nullptr;
     // Always from the origin server, never from a cache on the way.
@@ -130,9 +135,10 @@ Download DownloadText(const std::string &url, int32_t timeoutMs)
     return result;
 }
 
-Download TCurlHttpFetch::DownloadText(const std::string &url, int32_t timeoutMs)
+void TCurlHttpFetch::DownloadText(const std::string &url, int32_t timeoutMs, DownloadDone done)
 {
-    return quorvane::DownloadText(url, timeoutMs);
+    Run<Download>(
+        [url, timeoutMs] { return quorvane::DownloadText(url, timeoutMs); }, std::move(done));
 }
 
 } // namespace quorvane

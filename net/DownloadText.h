@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Seams.h"
+#include "TBackgroundCalls.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -13,19 +14,25 @@ extern const char *const DownloadAgent;
 // A schedule is a few kilobytes; anything past this is not one.
 constexpr size_t DownloadBodyCap = 4 * 1024 * 1024;
 
+// A server that trickles a byte now and then would otherwise hold a download open for hours.
+constexpr int32_t DownloadDeadlineMs = 30000;
+
 // Fetches the body of url. Never throws: a failure gives empty or partial text and
 // Complete = false; Complete is true only for a 2xx status read to its end. timeoutMs bounds
-// the connection and every wait for more bytes.
-Download DownloadText(const std::string &url, int32_t timeoutMs);
+// the connection and every wait for more bytes, deadlineMs the whole transfer.
+Download DownloadText(
+    const std::string &url, int32_t timeoutMs, int32_t deadlineMs = DownloadDeadlineMs);
 
 // The body is taken in reads of at most 1025 bytes, each kept up to its first zero byte. Appends
 // what bytes[0..size) contributes to text.
 void AppendReads(std::string &text, const char *bytes, size_t size);
 
-class TCurlHttpFetch final : public IHttpFetch
+// DownloadText on a thread of its own, answered on the owner's thread.
+class TCurlHttpFetch final : public TBackgroundCalls, public IHttpFetch
 {
 public:
-    Download DownloadText(const std::string &url, int32_t timeoutMs) override;
+    using TBackgroundCalls::TBackgroundCalls;
+    void DownloadText(const std::string &url, int32_t timeoutMs, DownloadDone done) override;
 };
 
 } // namespace quorvane

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -336,26 +337,33 @@ void TOptions::SpeedButton1Click()
 
 void TOptions::SpeedButton2Click()
 {
+    // One test at a time; the dialog and the bar behind it stay live while it runs.
+    if (FTestRunning)
+        return;
     const int32_t port = SNTPPort();
     const std::string host = SNTPServer();
-    bool ok = false;
-    if (FSntp) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        try {
-            const SntpAnswer a = FSntp->Query(host, port, 3500);
-            ok = a.OriginateTimestamp + a.LocalClockOffset + a.RoundTripDelay != 0;
-        } catch (const std::exception &) {
-            // Every failure of the query is the test's answer, told below.
-        }
-        QApplication::restoreOverrideCursor();
-    }
     const std::string where = host + ":" + std::to_string(port);
-    ShowInformation(ok ? "The query sent to the SNTP server that is specified (" + where
-                + ") passed OK. The SNTP server seems OK at this moment."
-                       : "ERROR!!! The SNTP server that is specified (" + where
-                + ") did not respond to our query. Possible problems are the internet "
-                  "is down, you mistyped the SNTP server domain, the port is not "
-                  "correct or there is no SNTP server at the specified domain.");
+    auto report = [where](TOptions &dialog, bool ok) {
+        dialog.ShowInformation(ok ? "The query sent to the SNTP server that is specified (" + where
+                    + ") passed OK. The SNTP server seems OK at this moment."
+                                  : "ERROR!!! The SNTP server that is specified (" + where
+                    + ") did not respond to our query. Possible problems are the internet "
+                      "is down, you mistyped the SNTP server domain, the port is not "
+                      "correct or there is no SNTP server at the specified domain.");
+    };
+    if (!FSntp) {
+        report(*this, false);
+        return;
+    }
+    FTestRunning = true;
+    setCursor(Qt::BusyCursor);
+    FSntp->Query(host, port, 3500, [self = QPointer<TOptions>(this), report](const SntpAnswer &a) {
+        if (!self)
+            return;
+        self->FTestRunning = false;
+        self->unsetCursor();
+        report(*self, a.OriginateTimestamp + a.LocalClockOffset + a.RoundTripDelay != 0);
+    });
 }
 
 void TOptions::ed5Exit()

@@ -51,7 +51,9 @@ public:
     void btnConfirmClick();
     void btnCancelClick();
     void SpeedButton1Click();
+    // Starts the server test; its message is shown when the answer arrives.
     void SpeedButton2Click();
+    bool TestRunning() const { return FTestRunning; }
     void ed5Exit();
 
     // How the server test shows its message; a modal information box unless a test replaces it.
@@ -76,6 +78,7 @@ private:
     void Write(const std::string &path, const std::string &key, const std::string &value);
 
     ISntpSource *FSntp;
+    bool FTestRunning = false;
 };
 
 // The main window's "Options" command: load the dialog when the file exists, scroll to the top,

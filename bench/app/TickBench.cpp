@@ -16,12 +16,13 @@ class StillClock : public IClock
 {
 public:
     TDateTime Now() const override { return 46364.0 + 17.0 / 24; } // 12:00 Eastern on UTC
+    double Elapsed() const override { return 0; }
 };
 
 class NoSntp : public ISntpSource
 {
 public:
-    SntpAnswer Query(const std::string &, int32_t, int32_t) override { return {}; }
+    void Query(const std::string &, int32_t, int32_t, SntpDone done) override { done({}); }
 };
 
 class IdlePlayer : public ISoundPlayer

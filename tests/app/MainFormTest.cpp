@@ -26,16 +26,17 @@ class FakeClock : public IClock
 {
 public:
     TDateTime Now() const override { return now; }
+    double Elapsed() const override { return 0; }
     TDateTime now = 46364.0 + 14.0 / 24; // 12/08/2026 14:00 local, 09:00 Eastern on UTC
 };
 
 class SilentSntp : public ISntpSource
 {
 public:
-    SntpAnswer Query(const std::string &, int32_t, int32_t) override
+    void Query(const std::string &, int32_t, int32_t, SntpDone done) override
     {
         ++queries;
-        return {};
+        done({});
     }
     int queries = 0;
 };
@@ -43,10 +44,10 @@ public:
 class CountingHttp : public IHttpFetch
 {
 public:
-    Download DownloadText(const std::string &url, int32_t) override
+    void DownloadText(const std::string &url, int32_t, DownloadDone done) override
     {
         urls.push_back(url);
-        return {};
+        done({});
     }
     std::vector<std::string> urls;
 };

@@ -22,11 +22,20 @@ inline TDateTime At(int y, int mo, int d, int h = 0, int mi = 0, double s = 0)
     return static_cast<double>(DaysFromCivil(y, mo, d)) + h * kHour + mi * kMinute + s * kSecond;
 }
 
+// Now is the local wall clock, elapsed the monotonic one: time that passes moves both (Pass),
+// someone setting the clock moves now alone.
 class FakeClock : public IClock
 {
 public:
     TDateTime Now() const override { return now; }
+    double Elapsed() const override { return elapsed; }
+    void Pass(double days)
+    {
+        now += days;
+        elapsed += days * 86400;
+    }
     TDateTime now = 0;
+    double elapsed = 0;
 };
 
 class FakeSettings : public IClockSettings
@@ -40,21 +49,29 @@ public:
     int32_t port = 123;
 };
 
-// Answers as a server whose clock reads the local clock plus serverAhead would.
+// Answers as a server whose clock reads the local clock plus serverAhead would: at once, or,
+// when deferred, when the test calls Answer.
 class FakeSntp : public ISntpSource
 {
 public:
     explicit FakeSntp(const FakeClock &c)
         : clock(c)
     { }
-    SntpAnswer Query(const std::string &host, int32_t port, int32_t timeout) override
+    void Query(const std::string &host, int32_t port, int32_t timeout, SntpDone done) override
     {
         calls.push_back({host, port, timeout});
-        if (fail)
-            throw Exception("Socket Error # 11001\r\nHost not found.");
-        if (silent)
-            return {};
-        return {clock.Now(), serverAhead, 0};
+        pending = std::move(done);
+        if (!deferred)
+            Answer();
+    }
+    void Answer()
+    {
+        SntpDone done = std::move(pending);
+        pending = nullptr;
+        if (fail || silent)
+            done({});
+        else
+            done({clock.Now(), serverAhead, 0, clock.Now()});
     }
     struct Call
     {
@@ -64,23 +81,35 @@ public:
     };
     const FakeClock &clock;
     std::vector<Call> calls;
+    SntpDone pending;
     double serverAhead = 0;
     bool fail = false;
     bool silent = false;
+    bool deferred = false;
 };
 
 class FakeHttp : public IHttpFetch
 {
 public:
-    Download DownloadText(const std::string &url, int32_t timeoutMs) override
+    void DownloadText(const std::string &url, int32_t timeoutMs, DownloadDone done) override
     {
         urls.push_back(url);
         lastTimeout = timeoutMs;
-        return answer;
+        pending = std::move(done);
+        if (!deferred)
+            Answer();
+    }
+    void Answer()
+    {
+        DownloadDone done = std::move(pending);
+        pending = nullptr;
+        done(answer);
     }
     std::vector<std::string> urls;
     int32_t lastTimeout = 0;
     Download answer;
+    DownloadDone pending;
+    bool deferred = false;
 };
 
 class FakeFiles : public IFileSystem

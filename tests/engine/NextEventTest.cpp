@@ -130,15 +130,35 @@ TEST(LoadSchedule, AFailedDownloadKeepsTheScheduleItHas)
     ASSERT_EQ(rig.engine.FSessions.size(), 3u);
     rig.engine.FCursor = 2;
     rig.engine.FPrevState = -1;
+    // A log-in portal's page and an empty body are complete transfers without a session.
     for (const Download &failure :
         {Download {"", false}, Download {"<html>404 Not Found</html>", false},
-            Download {"12/07/2026 9:30 am - 12/07/2026 4:00 pm\n12/08/20", false}}) {
+            Download {"12/07/2026 9:30 am - 12/07/2026 4:00 pm\n12/08/20", false},
+            Download {"<html><form action=/login>Sign in to the hotel Wi-Fi</form></html>", true},
+            Download {"", true}}) {
         rig.http.answer = failure;
         EXPECT_NO_THROW(rig.engine.LoadSchedule());
         EXPECT_EQ(rig.engine.FSessions.size(), 3u);
         EXPECT_EQ(rig.engine.FCursor, 2);
         EXPECT_EQ(rig.engine.FPrevState, -1);
     }
+}
+
+TEST(LoadSchedule, ADownloadInFlightIsJoinedAndAppliedOnArrival)
+{
+    Rig rig;
+    rig.http.deferred = true;
+    rig.http.answer = {kTwoDays, true};
+    rig.engine.LoadSchedule();
+    rig.engine.LoadSchedule();
+    EXPECT_EQ(rig.http.urls.size(), 1u);
+    EXPECT_TRUE(rig.engine.FSessions.empty());
+    rig.engine.FPrevState = 1;
+    rig.http.Answer();
+    EXPECT_EQ(rig.engine.FSessions.size(), 3u);
+    EXPECT_EQ(rig.engine.FPrevState, 0);
+    rig.engine.LoadSchedule();
+    EXPECT_EQ(rig.http.urls.size(), 2u);
 }
 
 TEST(LoadSchedule, AnUnreadableLocalFileRaisesAndChangesNothing)

@@ -136,6 +136,77 @@ TEST_F(TickScenario, ClockJumpsSynchroniseAndSilenceTheTick)
     EXPECT_EQ(rig.engine.FPrevState, 1);
 }
 
+TEST_F(TickScenario, AQueryInFlightHoldsNothingUpAndIsJoined)
+{
+    rig.settings.useSntp = true;
+    rig.sntp.deferred = true;
+    rig.sntp.serverAhead = 2 * kMinute; // our clock is two minutes slow
+    Run(At(2026, 12, 8, 9, 10, 0), At(2026, 12, 8, 9, 10, 3));
+    EXPECT_EQ(rig.sntp.calls.size(), 1u) << "start-up sends one query";
+    EXPECT_EQ(rig.display.Text(Label::Countdown), "0:19:57") << "the system clock stands in";
+    rig.engine.SyncClock(); // "Synchronize Clock" while the query runs joins it
+    Run(At(2026, 12, 8, 9, 10, 30), At(2026, 12, 8, 9, 10, 30)); // a set clock joins it too
+    EXPECT_EQ(rig.sntp.calls.size(), 1u);
+
+    rig.engine.FCursor = 1;
+    rig.sntp.Answer();
+    EXPECT_NEAR(rig.engine.FClockOffset, kEst - 2 * kMinute, 0.0011 * kSecond);
+    EXPECT_EQ(rig.engine.FCursor, 0);
+    EXPECT_EQ(rig.engine.FPrevState, 0) << "a two-minute correction clears the alarm memory";
+    Run(At(2026, 12, 8, 9, 10, 30.1), At(2026, 12, 8, 9, 10, 30.1));
+    EXPECT_EQ(rig.display.Text(Label::Countdown), "0:17:29");
+
+    // An answer that lands after a wait is not late by the wait: it is taken at AnsweredAt.
+    rig.engine.SyncClock();
+    rig.clock.Pass(2 * kSecond);
+    SntpDone done = std::move(rig.sntp.pending);
+    done({rig.clock.now - 2 * kSecond, 2 * kMinute, 0, rig.clock.now - 2 * kSecond});
+    EXPECT_NEAR(rig.engine.FClockOffset, kEst - 2 * kMinute, 0.0011 * kSecond);
+}
+
+TEST_F(TickScenario, ALateTickIsNoSetClock)
+{
+    struct Row
+    {
+        const char *what;
+        double wall, monotonic; // seconds each clock moved between two ticks
+        bool syncs;
+    };
+    const Row rows[] = {
+        {"the event loop held for 15 s", 15, 15, false},
+        {"the clock set 11 s forward", 11, 0, true},
+        {"the clock set 11 s back", -11, 0, true},
+        {"the clock set 9 s forward", 9, 0, false},
+        {"held 20 s while the clock was set back 12 s", 8, 20, true},
+    };
+    for (const Row &r : rows) {
+        Rig fresh;
+        fresh.settings.useSntp = true;
+        fresh.clock.now = At(2026, 12, 8, 10, 0, 0) + kEst;
+        fresh.engine.Timer11Timer();
+        const size_t before = fresh.sntp.calls.size();
+        fresh.clock.now += r.wall * kSecond;
+        fresh.clock.elapsed += r.monotonic;
+        fresh.engine.Timer11Timer();
+        EXPECT_EQ(fresh.sntp.calls.size() > before, r.syncs) << r.what;
+    }
+}
+
+TEST_F(TickScenario, ARoutineSyncLandingOnAnAlarmTickKeepsTheAlarm)
+{
+    rig.settings.useSntp = true;
+    rig.sntp.serverAhead = 0.0004 * kSecond;
+    Run(At(2026, 12, 8, 9, 14, 58), At(2026, 12, 8, 9, 14, 59.9));
+    rig.sntp.deferred = true;
+    rig.engine.SyncClock(); // the refresh timer
+    rig.clock.now = At(2026, 12, 8, 9, 15, 0) + kEst;
+    rig.sntp.Answer();
+    rig.engine.Timer11Timer();
+    Run(At(2026, 12, 8, 9, 15, 0.1), At(2026, 12, 8, 9, 15, 2));
+    ASSERT_EQ(rig.player.played.size(), 1u);
+    EXPECT_EQ(rig.player.played[0], "/q/sounds/15_min_before_opening.wav");
+}
+
 TEST_F(TickScenario, MissingFilesAreSkippedAndUnplayableOnesReportedOnce)
 {
     rig.files.files.erase("/q/sounds/15_min_before_opening.wav");

@@ -14,10 +14,19 @@ struct SyncedOffsets
     double viaSystem = 0;
 };
 
+// The real client, answering before Query returns, so the engine needs no event loop here.
+struct BlockingSntp : ISntpSource
+{
+    void Query(const std::string &host, int32_t port, int32_t timeoutMs, SntpDone done) override
+    {
+        done(QuerySntp(host, port, timeoutMs));
+    }
+};
+
 inline SyncedOffsets SyncThroughRealClient(const IClockSettings &settings)
 {
     TSystemClock clock;
-    TSntpSource source;
+    BlockingSntp source;
     TEngineServices services;
     services.Clock = &clock;
     services.Settings = &settings;

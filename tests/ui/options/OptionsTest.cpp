@@ -23,16 +23,18 @@ namespace {
 class FakeSntp : public ISntpSource
 {
 public:
-    SntpAnswer Query(const std::string &host, int32_t port, int32_t timeout) override
+    void Query(const std::string &host, int32_t port, int32_t timeout, SntpDone done) override
     {
         hosts.push_back(host + ":" + std::to_string(port) + "/" + std::to_string(timeout));
-        if (raise)
-            throw Exception("Socket Error # 11001\r\nHost not found.");
-        return answer;
+        if (deferred)
+            pending = std::move(done);
+        else
+            done(answer);
     }
     std::vector<std::string> hosts;
     SntpAnswer answer;
-    bool raise = false;
+    bool deferred = false;
+    SntpDone pending;
 };
 
 std::vector<int> Checked(const QListWidget *list)
@@ -237,25 +239,23 @@ TEST(Options, ServerTestMessages)
     struct Case
     {
         const char *port;
-        bool raise;
         SntpAnswer answer;
         const char *message;
     };
     const Case cases[] = {
-        {"4123", false, {46000, 0.1, 0.001},
+        {"4123", {46000, 0.1, 0.001, 46000},
             "The query sent to the SNTP server that is specified (time.example.test:4123) passed "
             "OK. "
             "The SNTP server seems OK at this moment."},
-        {"4123", false, {0, 0, 0},
+        {"4123", {0, 0, 0, 46000},
             "ERROR!!! The SNTP server that is specified (time.example.test:4123) did not respond "
             "to "
             "our query. Possible problems are the internet is down, you mistyped the SNTP server "
             "domain, the port is not correct or there is no SNTP server at the specified domain."},
-        {"abc", true, {}, "ERROR!!! The SNTP server that is specified (time.example.test:123) did"},
+        {"abc", {}, "ERROR!!! The SNTP server that is specified (time.example.test:123) did"},
     };
     for (const Case &c : cases) {
         FakeSntp sntp;
-        sntp.raise = c.raise;
         sntp.answer = c.answer;
         TOptions o(&sntp);
         o.cb1->setChecked(false);
@@ -269,4 +269,20 @@ TEST(Options, ServerTestMessages)
         ASSERT_EQ(sntp.hosts.size(), 1u);
         EXPECT_EQ(sntp.hosts[0].substr(sntp.hosts[0].size() - 5), "/3500");
     }
+
+    // A click while the test runs starts no second query; the answer is told once it lands.
+    FakeSntp sntp;
+    sntp.deferred = true;
+    TOptions o(&sntp);
+    std::vector<std::string> shown;
+    o.ShowInformation = [&](const std::string &t) { shown.push_back(t); };
+    o.SpeedButton2Click();
+    o.SpeedButton2Click();
+    EXPECT_EQ(sntp.hosts.size(), 1u);
+    EXPECT_TRUE(shown.empty());
+    sntp.pending({46000, 0.1, 0.001, 46000});
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].rfind("The query sent", 0), 0u);
+    o.SpeedButton2Click();
+    EXPECT_EQ(sntp.hosts.size(), 2u);
 }

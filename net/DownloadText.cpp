@@ -24,6 +24,7 @@ struct Transfer
     std::chrono::steady_clock::time_point deadline;
     std::chrono::milliseconds stall {0};
     bool stalled = false;
+    const std::atomic<bool> *cancel = nullptr;
 };
 
 size_t OnBody(char *data, size_t size, size_t count, void *user)
@@ -64,12 +65,14 @@ CURLcode Perform(const CurlLibrary &c, CURL *curl, Transfer &t)
         }
         const auto now = std::chrono::steady_clock::now();
         const auto idle = now - t.lastByte;
-        if (idle >= t.stall || now >= t.deadline) {
+        if (idle >= t.stall || now >= t.deadline || (t.cancel && *t.cancel)) {
             t.stalled = true;
             break;
         }
+        // Woken at least every 100 ms, so a cancel is seen soon.
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            std::min(t.stall - idle, t.deadline - now));
+            std::min({t.stall - idle, t.deadline - now,
+                std::chrono::steady_clock::duration(std::chrono::milliseconds(100))}));
         c.multi_poll(multi, nullptr, 0, static_cast<int>(left.count()) + 1, nullptr);
     }
     c.multi_remove_handle(multi, curl);
@@ -89,7 +92,8 @@ void AppendReads(std::string &text, const char *bytes, size_t size)
     }
 }
 
-Download DownloadText(const std::string &url, int32_t timeoutMs, int32_t deadlineMs)
+Download DownloadText(
+    const std::string &url, int32_t timeoutMs, int32_t deadlineMs, const std::atomic<bool> *cancel)
 {
     Download result;
     const CurlLibrary *library = CurlLibrary::Get();
@@ -104,6 +108,7 @@ Download DownloadText(const std::string &url, int32_t timeoutMs, int32_t deadlin
     t.stall = std::chrono::milliseconds(timeout);
     t.lastByte = std::chrono::steady_clock::now();
     t.deadline = t.lastByte + std::chrono::milliseconds(deadlineMs > 0 ? deadlineMs : 1);
+    t.cancel = cancel;
 
     curl_slist *headers = nullptr;
     // Always from the origin server, never from a cache on the way.
@@ -138,7 +143,10 @@ Download DownloadText(const std::string &url, int32_t timeoutMs, int32_t deadlin
 void TCurlHttpFetch::DownloadText(const std::string &url, int32_t timeoutMs, DownloadDone done)
 {
     Run<Download>(
-        [url, timeoutMs] { return quorvane::DownloadText(url, timeoutMs); }, std::move(done));
+        [url, timeoutMs](const std::atomic<bool> &gone) {
+            return quorvane::DownloadText(url, timeoutMs, DownloadDeadlineMs, &gone);
+        },
+        std::move(done));
 }
 
 } // namespace quorvane

@@ -3,6 +3,7 @@
 #include "Seams.h"
 #include "TBackgroundCalls.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -19,9 +20,10 @@ constexpr int32_t DownloadDeadlineMs = 30000;
 
 // Fetches the body of url. Never throws: a failure gives empty or partial text and
 // Complete = false; Complete is true only for a 2xx status read to its end. timeoutMs bounds
-// the connection and every wait for more bytes, deadlineMs the whole transfer.
-Download DownloadText(
-    const std::string &url, int32_t timeoutMs, int32_t deadlineMs = DownloadDeadlineMs);
+// the connection and every wait for more bytes, deadlineMs the whole transfer; setting cancel
+// ends it within a tenth of a second.
+Download DownloadText(const std::string &url, int32_t timeoutMs,
+    int32_t deadlineMs = DownloadDeadlineMs, const std::atomic<bool> *cancel = nullptr);
 
 // The body is taken in reads of at most 1025 bytes, each kept up to its first zero byte. Appends
 // what bytes[0..size) contributes to text.

@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -12,7 +13,8 @@ namespace quorvane {
 
 // Runs blocking network work on a thread of its own and hands the result to the thread that owns
 // this object, through its event queue. The threads are never waited for: a name lookup that
-// never answers cannot hold up a close. Once this object is gone, late results are dropped.
+// never answers cannot hold up a close. Once this object is gone, late results are dropped and
+// the work is told so through the flag it is given, so a download can stop early.
 class TBackgroundCalls : public QObject
 {
 public:
@@ -27,6 +29,7 @@ public:
     }
     ~TBackgroundCalls() override
     {
+        FMailbox->gone = true;
         const std::lock_guard<std::mutex> lock(FMailbox->mutex);
         FMailbox->target = nullptr;
     }
@@ -34,10 +37,11 @@ public:
     void SetGuard(Guard guard) { FGuard = std::move(guard); }
 
     template<class Result>
-    void Run(std::function<Result()> work, std::function<void(const Result &)> done)
+    void Run(std::function<Result(const std::atomic<bool> &gone)> work,
+        std::function<void(const Result &)> done)
     {
         std::thread([mailbox = FMailbox, work = std::move(work), done = std::move(done)]() {
-            Result result = work();
+            Result result = work(mailbox->gone);
             const std::lock_guard<std::mutex> lock(mailbox->mutex);
             if (mailbox->target)
                 QMetaObject::invokeMethod(
@@ -54,6 +58,7 @@ private:
     {
         std::mutex mutex;
         TBackgroundCalls *target = nullptr;
+        std::atomic<bool> gone {false};
     };
 
     void Deliver(const std::function<void()> &delivery)

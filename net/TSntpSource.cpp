@@ -25,7 +25,8 @@ void TSntpSource::Query(
     const std::string &host, int32_t port, int32_t receiveTimeoutMs, SntpDone done)
 {
     Run<SntpAnswer>(
-        [host, port, receiveTimeoutMs] { return QuerySntp(host, port, receiveTimeoutMs); },
+        [host, port, receiveTimeoutMs](
+            const std::atomic<bool> &) { return QuerySntp(host, port, receiveTimeoutMs); },
         std::move(done));
 }
 

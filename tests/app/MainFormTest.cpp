@@ -2,21 +2,31 @@
 #include "Exception.h"
 #include "TMainForm.h"
 #include "TOptions.h"
+#include "net/http/LoopbackHttpServer.h"
+#include "net/sntp/ScriptedSntpServer.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <fstream>
 #include <sstream>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <thread>
 
 using namespace quorvane;
+using namespace quorvane::test;
 
 namespace {
 
@@ -126,6 +136,47 @@ TEST(MainForm, FirstStartAndClose)
     std::ofstream(app.dir + "options.ini") << "[Quorvane]\nLeft=0x20\nHeight=50\nWidth=50\n";
     TMainForm again(app.Config());
     EXPECT_EQ(again.geometry(), QRect(32, 0, 50, 50));
+}
+
+TEST(MainForm, ASilentTimeServerAndATricklingDownloadLeaveTheTickRunning)
+{
+    ScriptedSntpServer silent(
+        [](const Bytes &) { return std::vector<ScriptedSntpServer::Reply> {}; });
+    std::atomic<bool> hungUp {false};
+    LoopbackHttpServer trickle([&hungUp](int fd, const std::string &) {
+        LoopbackHttpServer::Send(fd, "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n");
+        while (::send(fd, "#", 1, MSG_NOSIGNAL) == 1)
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+        hungUp = true;
+    });
+    App app(false);
+    std::ofstream(app.dir + "options.ini")
+        << "[Quorvane]\nUseSNTP=1\nSNTPServer=127.0.0.1\nSNTPPort=" << silent.Port() << "\n";
+    TMainFormConfig config = app.Config();
+    config.VendorHost = "127.0.0.1:" + std::to_string(trickle.Port());
+    config.Clock = nullptr;
+    config.Http = nullptr;
+    config.Sntp = nullptr;
+    auto form = std::make_unique<TMainForm>(config);
+    int ticks = 0;
+    QObject::connect(form->Timer11, &QTimer::timeout, [&ticks] { ++ticks; });
+    form->show();
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 2500)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_GE(ticks, 15) << "the tick stood still while the network was waited on";
+    EXPECT_EQ(form->Text(Label::Countdown), "--:--:--");
+    EXPECT_FALSE(form->Text(Label::Clock).empty());
+
+    // Closing while both are still out ends at once, and their late results find no window.
+    waited.restart();
+    form->close();
+    form.reset();
+    EXPECT_LT(waited.elapsed(), 500);
+    while (!hungUp && waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_TRUE(hungUp) << "the download was not given up";
 }
 
 TEST(MainForm, AnUnwritableFolderIsReportedAndTheCloseGoesOn)

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <thread>
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -117,18 +119,37 @@ TEST(DownloadText, AZeroByteOverTheWireDropsTheRestOfThatRead)
     EXPECT_TRUE(d.Complete);
 }
 
-TEST(DownloadText, AStalledServerGivesThePartialTextWithinTheTimeOut)
+TEST(DownloadText, StalledAndTricklingServersGiveThePartialTextWithinTheirBounds)
 {
-    LoopbackHttpServer server([](int fd, const std::string &) {
-        LoopbackHttpServer::Send(fd, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nfirst part");
-        StallUntilClientCloses(fd);
-    });
-    const auto start = Clock::now();
-    const Download d = DownloadText(server.Url("/"), 300);
-    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-    EXPECT_EQ(d.Text, "first part");
-    EXPECT_FALSE(d.Complete);
-    EXPECT_LT(took.count(), 1200);
+    struct Row
+    {
+        const char *what;
+        int32_t stallMs, deadlineMs;
+        int byteEveryMs; // 0: the server stops after its first part
+    };
+    const Row rows[] = {
+        {"a server that stops is left after the stall bound", 300, 30000, 0},
+        {"a trickle never stalls, but the deadline ends it", 300, 800, 100},
+    };
+    for (const Row &r : rows) {
+        LoopbackHttpServer server([&r](int fd, const std::string &) {
+            LoopbackHttpServer::Send(
+                fd, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nfirst part");
+            for (int i = 0; r.byteEveryMs && i < 90; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(r.byteEveryMs));
+                if (::send(fd, "x", 1, MSG_NOSIGNAL) != 1)
+                    return;
+            }
+            StallUntilClientCloses(fd);
+        });
+        const auto start = Clock::now();
+        const Download d = DownloadText(server.Url("/"), r.stallMs, r.deadlineMs);
+        const auto took
+            = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+        EXPECT_EQ(d.Text.rfind("first part", 0), 0u) << r.what;
+        EXPECT_FALSE(d.Complete) << r.what;
+        EXPECT_LT(took.count(), std::min(r.stallMs, r.deadlineMs) + 900) << r.what;
+    }
 }
 
 TEST(DownloadText, FailuresGiveEmptyText)

@@ -95,12 +95,14 @@ def start_xvfb():
         os.close(w)
         display = ":" + os.read(r, 16).decode().strip()
         os.close(r)
-        if subprocess.run(["xdotool", "mousemove", "100", "600"], capture_output=True,
-                          env=dict(os.environ, DISPLAY=display)).returncode == 0:
+        check = subprocess.run(["xdotool", "mousemove", "100", "600"], capture_output=True,
+                               text=True, env=dict(os.environ, DISPLAY=display))
+        if check.returncode == 0:
             return xvfb, display
         xvfb.terminate()
         xvfb.wait(timeout=10)
-    raise RuntimeError("no X server could be started")
+        time.sleep(0.5)
+    raise RuntimeError("no X server could be started: " + check.stderr.strip())
 
 
 def menu_command(display, win, downs):

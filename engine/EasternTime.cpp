@@ -27,10 +27,15 @@ uint32_t Low32(double value)
     return static_cast<uint32_t>(r);
 }
 
+// One NTP era: 2^32 seconds, not NtpMax, or every time after 2036 would be a second off.
+constexpr double kEraSeconds = 4294967296.0;
+
 // Seconds since 1900 with whole milliseconds; the rest of the fraction is dropped.
 double NtpSeconds(uint32_t seconds, uint32_t fraction)
 {
-    const double s = static_cast<double>(seconds);
+    double s = static_cast<double>(seconds);
+    if ((seconds & 0x80000000u) == 0)
+        s += kEraSeconds;
     const double f = static_cast<double>(fraction);
     const double ms = std::trunc(f / NtpMax * 1000.0);
     return s + ms / 1000.0;
@@ -55,8 +60,8 @@ NtpTimestamp DateTimeToNtp(TDateTime local)
 {
     const double x = (local + OffsetFromUTC() - 2.0) * SecondsPerDay;
     double s = x;
-    if (x > NtpMax)
-        s = x - NtpMax;
+    if (x >= kEraSeconds)
+        s = x - kEraSeconds;
     double f = (x - std::trunc(x)) * 1000.0 / 1000.0 * NtpMax;
     if (f > NtpMax)
         f -= NtpMax;

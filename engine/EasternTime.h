@@ -32,6 +32,8 @@ extern std::string ZoneLabel;
 
 // Days to add to local time to get UTC, from the C library's zone for the current instant.
 double OffsetFromUTC();
+// A Seconds word with its top bit clear counts from 2036-02-07 06:28:16 UTC (era 1), so
+// timestamps from 1968 to 2104 convert both ways.
 NtpTimestamp DateTimeToNtp(TDateTime local);
 TDateTime NtpToUtc(uint32_t seconds, uint32_t fraction);
 TDateTime NtpToLocal(uint32_t seconds, uint32_t fraction);

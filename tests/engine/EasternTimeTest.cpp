@@ -86,24 +86,53 @@ TEST(EasternTime, NtpConversionsKeepTheirArithmetic)
     EXPECT_EQ(t.Fraction, 0u);
 
     // The divisor is 2^32 + 1: all bits set is still 999 ms.
-    EXPECT_DOUBLE_EQ(NtpToUtc(0, 0xFFFFFFFFu), 2.0 + 0.999 / 86400.0);
-    EXPECT_DOUBLE_EQ(NtpToUtc(0, 4294967), 2.0);
-    EXPECT_DOUBLE_EQ(NtpToUtc(0, 4294968), 2.0 + 0.001 / 86400.0);
+    const TDateTime whole = NtpToUtc(0x80000000u, 0);
+    EXPECT_NEAR(NtpToUtc(0x80000000u, 0xFFFFFFFFu) - whole, 0.999 * kSecond, 1e-6 * kSecond);
+    EXPECT_EQ(NtpToUtc(0x80000000u, 4294967), whole);
+    EXPECT_NEAR(NtpToUtc(0x80000000u, 4294968) - whole, 0.001 * kSecond, 1e-6 * kSecond);
 
     t = DateTimeToNtp(2.0 + 10.5 / 86400.0);
     EXPECT_EQ(t.Seconds, 10u);
     EXPECT_EQ(t.Fraction, 2147483648u);
-    EXPECT_DOUBLE_EQ(NtpToLocal(t.Seconds, t.Fraction), 2.0 + 10.499 / 86400.0);
+    EXPECT_NEAR(NtpToLocal(0x80000000u + 10, t.Fraction), whole + 10.499 * kSecond, 1e-6 * kSecond);
 
-    // The era wrap takes off 2^32 + 1.
+    // The era wrap takes off 2^32, the length of an era.
     t = DateTimeToNtp(2.0 + (4294967297.0 + 1.0) / 86400.0);
-    EXPECT_EQ(t.Seconds, 1u);
+    EXPECT_EQ(t.Seconds, 2u);
 
     // Dates after 1968 have the top bit set and still read as unsigned.
     const TDateTime y2026 = At(2026, 12, 8, 14, 30, 15);
     t = DateTimeToNtp(y2026);
     EXPECT_GT(t.Seconds, 0x80000000u);
     EXPECT_NEAR(NtpToLocal(t.Seconds, t.Fraction), y2026, 1e-9);
+}
+
+TEST(EasternTime, TheNextNtpEraReadsRight)
+{
+    struct Row
+    {
+        TDateTime utc;
+        uint32_t seconds;
+    };
+    const TDateTime eraOne = At(2036, 2, 7, 6, 28, 16);
+    const Row rows[] = {
+        {At(1968, 1, 20, 3, 14, 8), 0x80000000u},
+        {At(2026, 12, 8, 14, 30, 15), 4005729015u},
+        {eraOne - kSecond, 0xFFFFFFFFu},
+        {eraOne, 0},
+        {eraOne + kSecond, 1},
+        {At(2036, 3, 1, 12, 0, 0), 2007104},
+        {At(2104, 2, 26, 9, 42, 23), 0x7FFFFFFFu},
+    };
+    for (const Row &r : rows) {
+        // Half a second on, so that the noise of a DateTime cannot tip the whole second.
+        const NtpTimestamp t = NtpOfUtc(r.utc + 0.5 * kSecond);
+        EXPECT_EQ(t.Seconds, r.seconds) << r.utc;
+        EXPECT_NEAR(NtpToUtc(t.Seconds, t.Fraction), r.utc + 0.499 * kSecond, 1e-5 * kSecond)
+            << r.utc;
+        EXPECT_NEAR(NtpToUtc(r.seconds, 0), r.utc, 1e-5 * kSecond) << r.utc;
+        EXPECT_NEAR(NtpToEastern(r.seconds, 0), r.utc - EasternBias(r.seconds, 0), 1e-5 * kSecond);
+    }
 }
 
 TEST(EasternTime, RoundTripLosesAtMostAMillisecond)

@@ -54,7 +54,8 @@ public:
         r[0] = 0x24; // LI 0, version 4, mode 4
         r[1] = 1;
         std::copy(request.begin() + 40, request.begin() + 48, r.begin() + 24);
-        const double ntp = serverUnix + 2208988800.0;
+        // From 2036 on the seconds count again from 0 (era 1).
+        const double ntp = std::fmod(serverUnix + 2208988800.0, 4294967296.0);
         const uint32_t s = static_cast<uint32_t>(std::floor(ntp));
         const uint32_t f = static_cast<uint32_t>((ntp - std::floor(ntp)) * 4294967296.0);
         for (int at : {32, 40}) {

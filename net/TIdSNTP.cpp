@@ -3,6 +3,7 @@
 #include "EasternTime.h"
 #include "SntpWire.h"
 
+#include <array>
 #include <chrono>
 
 namespace quorvane {
@@ -15,10 +16,13 @@ TIdSNTP::TIdSNTP(const IClock *clock)
 
 void TIdSNTP::SNTPQuery()
 {
+    BufferSize = static_cast<int32_t>(SntpPacketSize);
+    const std::array<unsigned char, 4> server = PrepareSend();
+    // Stamped after the name lookup and the socket's creation, so that neither counts as part
+    // of the round trip and a slow lookup cannot skew the offset.
     const NtpTimestamp transmit = DateTimeToNtp(FClock->Now());
     const SntpPacket request = BuildSntpRequest(transmit);
-    BufferSize = static_cast<int32_t>(SntpPacketSize);
-    SendDatagram({request.begin(), request.end()});
+    SendDatagramTo(server, {request.begin(), request.end()});
 
     using Steady = std::chrono::steady_clock;
     const bool unlimited = ReceiveTimeout == -2;

@@ -76,14 +76,26 @@ TIdSocketHandle &TIdUDPBase::Binding()
 
 void TIdUDPBase::SendDatagram(const std::vector<unsigned char> &data)
 {
-    TIdStack &stack = *TIdStack::GStack;
-    const std::string address = stack.ResolveHost(Host);
-    const int s = Binding().Handle;
+    SendDatagramTo(PrepareSend(), data);
+}
+
+std::array<unsigned char, 4> TIdUDPBase::PrepareSend()
+{
+    const std::string address = TIdStack::GStack->ResolveHost(Host);
+    Binding();
     std::array<unsigned char, 4> bytes {};
     if (!ParseIPv4Literal(address, bytes))
         throw EIdInvalidIPAddress(address + " is not a valid IP address.");
+    return bytes;
+}
+
+void TIdUDPBase::SendDatagramTo(
+    const std::array<unsigned char, 4> &address, const std::vector<unsigned char> &data)
+{
+    TIdStack &stack = *TIdStack::GStack;
+    const int s = Binding().Handle;
     const long sent
-        = stack.SendTo(s, bytes, static_cast<uint16_t>(Port & 0xFFFF), data.data(), data.size());
+        = stack.SendTo(s, address, static_cast<uint16_t>(Port & 0xFFFF), data.data(), data.size());
     if (sent < 0) {
         if (stack.LastError() == 10040)
             throw EIdPackageSizeTooBig("Package Size Too Big.");

@@ -2,6 +2,7 @@
 
 #include "TIdStack.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -45,6 +46,11 @@ public:
     void SetActive(bool active);
 
     void SendDatagram(const std::vector<unsigned char> &data);
+    // The two halves of SendDatagram: resolving Host and readying the socket, then the send
+    // alone, for a caller that must stamp the data at the moment it leaves.
+    std::array<unsigned char, 4> PrepareSend();
+    void SendDatagramTo(
+        const std::array<unsigned char, 4> &address, const std::vector<unsigned char> &data);
     // Waits up to timeoutMs (-1: ReceiveTimeout, -2: no limit) for one datagram; empty when none
     // came. A datagram longer than BufferSize raises 10040.
     std::vector<unsigned char> ReceiveDatagram(int32_t timeoutMs = -1);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <netdb.h>
 #include <thread>
@@ -203,6 +204,56 @@ TEST(SntpClient, AServerHoursAwayGivesItsOffset)
     // Only the low 16 bits of the port reach the wire.
     EXPECT_TRUE(Query(65536 + server.Port()).answered);
     EXPECT_EQ(server.Requests(), 2);
+}
+
+TEST(SntpClient, TheEstimateIsExactInTheNextEraAndAfterASlowLookup)
+{
+    struct StillClock : IClock
+    {
+        TDateTime Now() const override { return now; }
+        TDateTime now = 0;
+    };
+    struct Row
+    {
+        const char *what;
+        int y, mo, d, h, mi, s;
+        double lookupSeconds; // < 0: an address, no lookup
+    };
+    const Row rows[] = {
+        {"2026, address", 2026, 12, 8, 14, 0, 0, -1},
+        {"2026, 2 s lookup", 2026, 12, 8, 14, 0, 0, 2},
+        {"2026, 4 s lookup", 2026, 12, 8, 14, 0, 0, 4},
+        {"2036-03-01, era 1", 2036, 3, 1, 12, 0, 0, -1},
+        {"era 1 begins during the lookup", 2036, 2, 7, 6, 28, 15, 2},
+    };
+    constexpr double kAhead = 37;
+    for (const Row &r : rows) {
+        // The machine runs on UTC; its clock stands still except while the name is looked up.
+        StillClock clock;
+        clock.now = static_cast<double>(DaysFromCivil(r.y, r.mo, r.d))
+            + (r.h * 3600 + r.mi * 60 + r.s) * kSecond;
+        const TDateTime sent = clock.now + std::max(r.lookupSeconds, 0.0) * kSecond;
+        TIdStackPosix::Lookup = [&](const std::string &, std::array<unsigned char, 4> &a) {
+            clock.now += r.lookupSeconds * kSecond;
+            a = {127, 0, 0, 1};
+            return 0;
+        };
+        const double serverUnix = (sent - 25569.0) * 86400.0 + kAhead;
+        ScriptedSntpServer server([=](const Bytes &req) {
+            return std::vector<ScriptedSntpServer::Reply> {
+                {ScriptedSntpServer::Answer(req, serverUnix)}};
+        });
+        TIdSNTP sntp(&clock);
+        sntp.ReceiveTimeout = 2000;
+        sntp.Port = server.Port();
+        sntp.Host = r.lookupSeconds < 0 ? "127.0.0.1" : "slow.example.test";
+        sntp.SNTPQuery();
+        TIdStackPosix::Lookup = TIdStackPosix::SystemLookup;
+        const TDateTime estimate
+            = sntp.OriginateTimestamp + sntp.LocalClockOffset + sntp.RoundTripDelay;
+        EXPECT_NEAR((estimate - sent) / kSecond, kAhead, 0.002) << r.what;
+        EXPECT_NEAR(sntp.RoundTripDelay / kSecond, 0, 0.002) << r.what;
+    }
 }
 
 TEST(SntpClient, RepliesThatAreNotTheAnswer)

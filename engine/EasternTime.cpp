@@ -11,6 +11,7 @@ namespace quorvane {
 
 const TEasternZone EasternZone {};
 std::string ZoneLabel;
+double LastEasternBias = (EasternZone.Bias + EasternZone.StandardBias) / 1440.0;
 
 namespace {
 
@@ -29,6 +30,24 @@ uint32_t Low32(double value)
 
 // One NTP era: 2^32 seconds, not NtpMax, or every time after 2036 would be a second off.
 constexpr double kEraSeconds = 4294967296.0;
+
+bool IsDaylight(TDateTime utc)
+{
+    const int year = CivilFromDays(static_cast<int64_t>(std::floor(utc))).Year;
+    return utc >= DaylightStartUtc(year) && utc < DaylightEndUtc(year);
+}
+
+double BiasDays(bool daylight)
+{
+    const int minutes
+        = EasternZone.Bias + (daylight ? EasternZone.DaylightBias : EasternZone.StandardBias);
+    return minutes / 1440.0;
+}
+
+const char *LabelOf(bool daylight)
+{
+    return daylight ? "EDT " : "EST ";
+}
 
 // Seconds since 1900 with whole milliseconds; the rest of the fraction is dropped.
 double NtpSeconds(uint32_t seconds, uint32_t fraction)
@@ -90,19 +109,25 @@ TDateTime DaylightEndUtc(int year)
     return static_cast<double>(NthWeekdayOfMonth(year, 11, 0, 1)) + 6.0 / 24.0;
 }
 
+TDateTime UtcToEastern(TDateTime utc)
+{
+    const bool daylight = IsDaylight(utc);
+    ZoneLabel = LabelOf(daylight);
+    return utc - BiasDays(daylight);
+}
+
+TDateTime EasternWallToUtc(TDateTime eastern)
+{
+    const TDateTime summer = eastern + BiasDays(true);
+    return IsDaylight(summer) ? summer : eastern + BiasDays(false);
+}
+
 double EasternBias(uint32_t seconds, uint32_t fraction)
 {
-    const TDateTime u = NtpToUtc(seconds, fraction);
-    const int year = CivilFromDays(static_cast<int64_t>(std::floor(u))).Year;
-    int minutes;
-    if (u >= DaylightStartUtc(year) && u < DaylightEndUtc(year)) {
-        ZoneLabel = "EDT ";
-        minutes = EasternZone.Bias + EasternZone.DaylightBias;
-    } else {
-        ZoneLabel = "EST ";
-        minutes = EasternZone.Bias + EasternZone.StandardBias;
-    }
-    return minutes / 1440.0;
+    const bool daylight = IsDaylight(NtpToUtc(seconds, fraction));
+    ZoneLabel = LabelOf(daylight);
+    LastEasternBias = BiasDays(daylight);
+    return LastEasternBias;
 }
 
 TDateTime NtpToEastern(uint32_t seconds, uint32_t fraction)

@@ -27,8 +27,12 @@ struct TEasternZone
 };
 extern const TEasternZone EasternZone;
 
-// "EST " or "EDT ", set by every EasternBias; empty until the first one.
+// "EST " or "EDT ", set by every EasternBias and by UtcToEastern; empty until the first one.
+// Written on the user-interface thread only.
 extern std::string ZoneLabel;
+// The bias the last EasternBias returned, so the one FClockOffset was last taken with: Eastern
+// time plus it is the true UTC instant. Written on the user-interface thread only.
+extern double LastEasternBias;
 
 // Days to add to local time to get UTC, from the C library's zone for the current instant.
 double OffsetFromUTC();
@@ -44,5 +48,10 @@ TDateTime NtpToEastern(uint32_t seconds, uint32_t fraction);
 // The US summer-time window of a year in UTC: [start, end).
 TDateTime DaylightStartUtc(int year);
 TDateTime DaylightEndUtc(int year);
+// Eastern wall-clock time at a UTC instant; sets ZoneLabel for that instant.
+TDateTime UtcToEastern(TDateTime utc);
+// The UTC instant of an Eastern wall-clock time. The hour skipped in March reads as summer time
+// an hour on; the hour repeated in November reads as its first, summer-time pass.
+TDateTime EasternWallToUtc(TDateTime eastern);
 
 } // namespace quorvane

@@ -3,6 +3,7 @@
 #include "EasternTime.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <utility>
 
 namespace quorvane {
@@ -29,11 +30,20 @@ std::string FormatClock(TDateTime eastern)
     return TwoDigits(hour12) + ":" + TwoDigits(time.Minute) + (time.Hour < 12 ? " AM" : " PM");
 }
 
+// Whole seconds or minutes of a duration in days, taken after rounding to the microsecond: the
+// difference of two DateTimes that are exactly a minute apart can come out a hair under it.
+int64_t WholeUnits(double days, int64_t microsecondsPerUnit)
+{
+    const double us = std::round(days * SecondsPerDay * 1e6);
+    if (!std::isfinite(us) || std::fabs(us) > 9e18)
+        return 0;
+    return static_cast<int64_t>(us) / microsecondsPerUnit;
+}
+
 // Hours are not bounded: a weekend shows as 65:30:00.
 std::string FormatCountdown(double remaining)
 {
-    const double whole = std::trunc(remaining * SecondsPerDay);
-    const int64_t secs = std::isfinite(whole) ? static_cast<int64_t>(whole) : 0;
+    const int64_t secs = WholeUnits(remaining, 1000000);
     return std::to_string(secs / 3600) + ":" + TwoDigits(secs % 3600 / 60) + ":"
         + TwoDigits(secs % 60);
 }
@@ -158,28 +168,32 @@ void TMarketEngine::AdoptSchedule(const std::string &text, bool downloaded)
 
 bool TMarketEngine::NextEvent(double &remaining, bool &open)
 {
-    const TDateTime now = EasternNow();
+    const TDateTime eastern = EasternNow();
     if (FSessions.empty())
         return false;
+    // Compared as true instants, so a weekend with a summer-time switch counts its real hours.
+    const TDateTime now = eastern + LastEasternBias;
     const int32_t last = static_cast<int32_t>(FSessions.size()) - 1;
-    while (FCursor < last && FSessions[FCursor + 1].Open < now)
+    while (FCursor < last && EasternWallToUtc(FSessions[FCursor + 1].Open) < now)
         ++FCursor;
     const TSession &s = FSessions[FCursor];
-    if (now <= s.Open) {
+    const TDateTime opens = EasternWallToUtc(s.Open);
+    if (now <= opens) {
         // Before the first session the market is closed and counts down to its opening.
         open = false;
-        remaining = s.Open - now;
+        remaining = opens - now;
         return true;
     }
-    if (now <= s.Close) {
+    const TDateTime closes = EasternWallToUtc(s.Close);
+    if (now <= closes) {
         open = true;
-        remaining = s.Close - now;
+        remaining = closes - now;
         return true;
     }
     open = false;
     if (FCursor == last)
         return false;
-    remaining = FSessions[FCursor + 1].Open - now;
+    remaining = EasternWallToUtc(FSessions[FCursor + 1].Open) - now;
     return true;
 }
 
@@ -193,10 +207,9 @@ void TMarketEngine::ShowTexts(const std::string &countdown, const std::string &s
 
 void TMarketEngine::CheckAlarm(double remaining, bool open)
 {
-    const double wholeMinutes = std::trunc(remaining * 1440.0);
-    const int32_t minutes = std::isfinite(wholeMinutes) && std::fabs(wholeMinutes) < 2e9
-        ? static_cast<int32_t>(wholeMinutes)
-        : 0;
+    const int64_t wholeMinutes = WholeUnits(remaining, 60000000);
+    const int32_t minutes
+        = std::abs(wholeMinutes) < 2000000000 ? static_cast<int32_t>(wholeMinutes) : 0;
     std::string file;
     if (FPrevState >= 1 && !open)
         file = "0_min_before_closing.wav";
@@ -246,7 +259,11 @@ void TMarketEngine::Timer11Timer()
         FLastElapsed = S.Clock->Elapsed();
     }
 
-    const std::string clock = ZoneLabel + FormatClock(EasternNow());
+    // From the true instant on every tick, so the label and the hour change at the summer-time
+    // switch itself rather than at the next synchronisation.
+    const TDateTime eastern = EasternNow();
+    const TDateTime wall = UtcToEastern(eastern + LastEasternBias);
+    const std::string clock = ZoneLabel + FormatClock(wall);
     if (S.Display->Text(Label::Clock) != clock)
         S.Display->SetText(Label::Clock, clock);
 

@@ -78,6 +78,21 @@ TEST(EasternTime, SummerTimeFollowsTheUsRuleInUtc)
     }
 }
 
+TEST(EasternTime, WallClockTimesMapToTheirInstants)
+{
+    const TDateTime rows[][2] = {
+        {At(2027, 3, 14, 1, 59, 59), At(2027, 3, 14, 6, 59, 59)},
+        {At(2027, 3, 14, 2, 30), At(2027, 3, 14, 7, 30)}, // skipped: read an hour on
+        {At(2027, 3, 14, 3, 0), At(2027, 3, 14, 7, 0)},
+        {At(2027, 11, 7, 1, 30), At(2027, 11, 7, 5, 30)}, // repeated: the summer-time pass
+        {At(2027, 11, 7, 2, 0), At(2027, 11, 7, 7, 0)},
+        {At(2027, 7, 1, 9, 30), At(2027, 7, 1, 13, 30)},
+        {At(2027, 12, 1, 9, 30), At(2027, 12, 1, 14, 30)},
+    };
+    for (const auto &r : rows)
+        EXPECT_NEAR(EasternWallToUtc(r[0]), r[1], 1e-9) << r[0];
+}
+
 TEST(EasternTime, NtpConversionsKeepTheirArithmetic)
 {
     ZoneScope zone("UTC");
@@ -133,6 +148,56 @@ TEST(EasternTime, TheNextNtpEraReadsRight)
         EXPECT_NEAR(NtpToUtc(r.seconds, 0), r.utc, 1e-5 * kSecond) << r.utc;
         EXPECT_NEAR(NtpToEastern(r.seconds, 0), r.utc - EasternBias(r.seconds, 0), 1e-5 * kSecond);
     }
+}
+
+TEST(EasternTime, TheLabelChangesAtTheSwitchInAnyMachineZone)
+{
+    struct Row
+    {
+        TDateTime utc;
+        const char *before;
+        const char *after;
+    };
+    const Row rows[] = {
+        {At(2026, 3, 8, 7, 0), "EST 01:59 AM", "EDT 03:00 AM"},
+        {At(2026, 11, 1, 6, 0), "EDT 01:59 AM", "EST 01:00 AM"},
+        {At(2027, 3, 14, 7, 0), "EST 01:59 AM", "EDT 03:00 AM"},
+        {At(2027, 11, 7, 6, 0), "EDT 01:59 AM", "EST 01:00 AM"},
+        {At(2028, 3, 12, 7, 0), "EST 01:59 AM", "EDT 03:00 AM"},
+        {At(2028, 11, 5, 6, 0), "EDT 01:59 AM", "EST 01:00 AM"},
+    };
+    struct Zone
+    {
+        const char *tz;
+        double ahead;
+    };
+    for (const Zone z : {Zone {"UTC", 0}, Zone {"Asia/Tokyo", 9 * kHour}}) {
+        ZoneScope zone(z.tz);
+        for (const Row &r : rows) {
+            Rig rig;
+            // Within a tick: the offset the system clock gives is good to a millisecond.
+            for (int i = -10; i <= 1; ++i) {
+                rig.clock.now = r.utc + i * 0.1 * kSecond + z.ahead;
+                rig.engine.Timer11Timer();
+                if (i == -1) {
+                    EXPECT_EQ(rig.display.Text(Label::Clock), r.before) << z.tz << " " << r.utc;
+                }
+            }
+            EXPECT_EQ(rig.display.Text(Label::Clock), r.after) << z.tz << " " << r.utc;
+        }
+    }
+}
+
+TEST(EasternTime, ATickInTheNextNtpEra)
+{
+    Rig rig;
+    rig.Schedule("03/03/2036 9:30 am - 03/03/2036 4:00 pm\n");
+    rig.engine.LoadSchedule();
+    rig.clock.now = At(2036, 3, 1, 12, 0, 0);
+    rig.engine.Timer11Timer();
+    EXPECT_NEAR(rig.engine.FClockOffset, 5 * kHour, 0.0011 * kSecond);
+    EXPECT_EQ(rig.display.Text(Label::Clock), "EST 07:00 AM");
+    EXPECT_EQ(rig.display.Text(Label::Countdown), "50:30:00");
 }
 
 TEST(EasternTime, RoundTripLosesAtMostAMillisecond)

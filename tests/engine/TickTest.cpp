@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace quorvane;
@@ -265,6 +266,114 @@ TEST(TickTexts, CountdownAndClockFormats)
         EXPECT_EQ(rig.display.Text(Label::Clock), r.clock);
         EXPECT_EQ(rig.display.Text(Label::Countdown), r.countdown) << r.clock;
         EXPECT_EQ(rig.display.Text(Label::Status), r.status) << r.clock;
+    }
+}
+
+TEST(TickTexts, WholeMinutesLeftShowAsThemselves)
+{
+    Rig rig;
+    rig.Schedule("12/14/2026 9:30 am - 12/14/2026 4:00 pm\n");
+    rig.engine.LoadSchedule();
+    int wrong = 0;
+    // From 03:00 to the opening, and through the session to its close.
+    for (TDateTime event : {At(2026, 12, 14, 9, 30), At(2026, 12, 14, 16, 0)}) {
+        for (int m = 1; m <= (event == At(2026, 12, 14, 16, 0) ? 389 : 390); ++m) {
+            rig.clock.now = event - m * kMinute + kEst;
+            rig.engine.Timer11Timer();
+            const std::string expected = std::to_string(m / 60) + ":" + (m % 60 < 10 ? "0" : "")
+                + std::to_string(m % 60) + ":00";
+            if (rig.display.Text(Label::Countdown) != expected || rig.engine.FPrevMinutes != m) {
+                ++wrong;
+                ADD_FAILURE() << m << " min before " << event << ": "
+                              << rig.display.Text(Label::Countdown) << ", minutes "
+                              << rig.engine.FPrevMinutes;
+            }
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST(TickTexts, SummerTimeWeekendsCountTheirRealHours)
+{
+    struct Sample
+    {
+        TDateTime utc;
+        const char *clock;
+        const char *countdown;
+    };
+    struct Weekend
+    {
+        const char *schedule;
+        TDateTime mondayOpenUtc;
+        std::vector<Sample> samples;
+    };
+    const Weekend weekends[] = {
+        {"03/06/2026 9:30 am - 03/06/2026 4:00 pm\n03/09/2026 9:30 am - 03/09/2026 4:00 pm\n",
+            At(2026, 3, 9, 13, 30),
+            {{At(2026, 3, 6, 21, 0, 5), "EST 04:00 PM", "64:29:55"},
+                {At(2026, 3, 8, 6, 59, 59), "EST 01:59 AM", "30:30:01"},
+                {At(2026, 3, 8, 7, 0, 0), "EDT 03:00 AM", "30:30:00"},
+                {At(2026, 3, 9, 13, 30), "EDT 09:30 AM", "0:00:00"}}},
+        {"10/30/2026 9:30 am - 10/30/2026 4:00 pm\n11/02/2026 9:30 am - 11/02/2026 4:00 pm\n",
+            At(2026, 11, 2, 14, 30),
+            {{At(2026, 10, 30, 20, 0, 5), "EDT 04:00 PM", "66:29:55"},
+                {At(2026, 11, 1, 5, 59, 59), "EDT 01:59 AM", "32:30:01"},
+                {At(2026, 11, 1, 6, 0, 0), "EST 01:00 AM", "32:30:00"},
+                {At(2026, 11, 1, 8, 0, 0), "EST 03:00 AM", "30:30:00"},
+                {At(2026, 11, 2, 14, 30), "EST 09:30 AM", "0:00:00"}}},
+        {"03/12/2027 9:30 am - 03/12/2027 4:00 pm\n03/15/2027 9:30 am - 03/15/2027 4:00 pm\n",
+            At(2027, 3, 15, 13, 30),
+            {{At(2027, 3, 12, 21, 0, 5), "EST 04:00 PM", "64:29:55"},
+                {At(2027, 3, 14, 6, 59, 59), "EST 01:59 AM", "30:30:01"},
+                {At(2027, 3, 14, 7, 0, 0), "EDT 03:00 AM", "30:30:00"},
+                {At(2027, 3, 15, 13, 30), "EDT 09:30 AM", "0:00:00"}}},
+        {"11/05/2027 9:30 am - 11/05/2027 4:00 pm\n11/08/2027 9:30 am - 11/08/2027 4:00 pm\n",
+            At(2027, 11, 8, 14, 30),
+            {{At(2027, 11, 5, 20, 0, 5), "EDT 04:00 PM", "66:29:55"},
+                {At(2027, 11, 7, 5, 59, 59), "EDT 01:59 AM", "32:30:01"},
+                {At(2027, 11, 7, 6, 0, 0), "EST 01:00 AM", "32:30:00"},
+                {At(2027, 11, 7, 8, 0, 0), "EST 03:00 AM", "30:30:00"},
+                {At(2027, 11, 8, 14, 30), "EST 09:30 AM", "0:00:00"}}},
+    };
+    // The machine runs on UTC, so the fake clock is UTC. Ticks at most 9 s apart (no jump, so no
+    // synchronisation all weekend), 100 ms apart from a quarter before the opening.
+    for (const Weekend &w : weekends) {
+        Rig rig;
+        rig.Schedule(w.schedule);
+        rig.Sound("15_min_before_opening.wav");
+        rig.Sound("0_min_before_opening.wav");
+        rig.Sound("0_min_before_closing.wav");
+        rig.engine.LoadSchedule();
+        std::vector<Played> plays; // at UTC instants here
+        TDateTime at = w.samples.front().utc - 10 * kSecond;
+        auto tickTo = [&](TDateTime to, double step) {
+            const long n = std::max(1L, std::lround(std::ceil((to - at) / step - 1e-6)));
+            const TDateTime from = at;
+            for (long i = 1; i <= n; ++i) {
+                rig.clock.now = i == n ? to : from + (to - from) * i / n;
+                const size_t before = rig.player.played.size();
+                rig.engine.Timer11Timer();
+                if (rig.player.played.size() > before)
+                    plays.push_back({rig.player.played.back().substr(10), rig.clock.now});
+            }
+            at = to;
+        };
+        rig.clock.now = at;
+        rig.engine.Timer11Timer();
+        for (const Sample &s : w.samples) {
+            if (s.utc == w.mondayOpenUtc)
+                tickTo(w.mondayOpenUtc - 16 * kMinute, 9 * kSecond);
+            tickTo(s.utc, s.utc == w.mondayOpenUtc ? kTick : 9 * kSecond);
+            EXPECT_EQ(rig.display.Text(Label::Clock), s.clock) << s.utc;
+            EXPECT_EQ(rig.display.Text(Label::Countdown), s.countdown) << s.clock;
+        }
+        tickTo(w.mondayOpenUtc + 1 * kMinute, kTick);
+        ASSERT_EQ(plays.size(), 3u) << w.schedule;
+        EXPECT_EQ(plays[0].file, "0_min_before_closing.wav");
+        EXPECT_EQ(plays[1].file, "15_min_before_opening.wav");
+        EXPECT_NEAR(plays[1].eastern, w.mondayOpenUtc - 15 * kMinute, 1.01 * kTick) << w.schedule;
+        EXPECT_EQ(plays[2].file, "0_min_before_opening.wav");
+        EXPECT_NEAR(plays[2].eastern, w.mondayOpenUtc, 1.01 * kTick) << w.schedule;
     }
 }
 

@@ -178,8 +178,9 @@ bool TMarketEngine::NextEvent(double &remaining, bool &open)
         ++FCursor;
     const TSession &s = FSessions[FCursor];
     const TDateTime opens = EasternWallToUtc(s.Open);
-    if (now <= opens) {
-        // Before the first session the market is closed and counts down to its opening.
+    // Before the first session the market is closed and counts down to its opening. Once the
+    // tick has seen it open, a clock set back a few seconds does not close it again.
+    if (FCursor == 0 && FPrevState != 1 && now <= opens) {
         open = false;
         remaining = opens - now;
         return true;
@@ -271,6 +272,9 @@ void TMarketEngine::Timer11Timer()
     bool open = false;
     if (!NextEvent(remaining, open)) {
         ShowTexts("--:--:--", "The schedule needs update");
+        // The last session's close sounds like any other before the schedule runs out.
+        if (FPrevState >= 1 && !FSessions.empty() && !S.Player->IsPlaying())
+            CheckAlarm(0, false);
         return;
     }
     ShowTexts(FormatCountdown(remaining), open ? "Market Open" : "Market Closed");

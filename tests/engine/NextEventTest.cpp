@@ -73,10 +73,12 @@ TEST(NextEvent, CursorOnlyMovesForwardUntilAReset)
     rig.engine.LoadSchedule();
     Ask(rig, At(2026, 12, 8, 17, 0));
     EXPECT_EQ(rig.engine.FCursor, 2);
-    // The clock goes back a day: without a reset the cursor stays where it was.
+    // The clock goes back a day: without a reset the cursor stays where it was, and the session
+    // it points at has not closed yet.
     Answer a = Ask(rig, At(2026, 12, 7, 12, 0));
     EXPECT_EQ(rig.engine.FCursor, 2);
-    EXPECT_FALSE(a.open);
+    EXPECT_TRUE(a.open);
+    EXPECT_NEAR(a.remaining, 32 * kHour, 1e-7);
     rig.engine.SyncClock();
     EXPECT_EQ(rig.engine.FCursor, 0);
     a = Ask(rig, At(2026, 12, 7, 12, 0));

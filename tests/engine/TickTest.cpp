@@ -21,10 +21,9 @@ struct Played
 };
 
 // A trading day on 12/08/2026 with the four alarms a fresh install has.
-class TickScenario : public ::testing::Test
+struct TradingDays
 {
-protected:
-    void SetUp() override
+    TradingDays()
     {
         rig.Schedule("12/07/2026 9:30 am - 12/07/2026 4:00 pm\n"
                      "12/08/2026 9:30 am - 12/08/2026 4:00 pm\n"
@@ -55,6 +54,12 @@ protected:
     Rig rig;
     std::vector<Played> plays;
     std::vector<std::string> errors;
+};
+
+class TickScenario : public ::testing::Test, protected TradingDays
+{
+protected:
+    using TradingDays::Run;
 };
 
 } // namespace
@@ -206,6 +211,50 @@ TEST_F(TickScenario, ARoutineSyncLandingOnAnAlarmTickKeepsTheAlarm)
     Run(At(2026, 12, 8, 9, 15, 0.1), At(2026, 12, 8, 9, 15, 2));
     ASSERT_EQ(rig.player.played.size(), 1u);
     EXPECT_EQ(rig.player.played[0], "/q/sounds/15_min_before_opening.wav");
+}
+
+TEST(TickSteps, ASmallStepBackKeepsTheSessionTheClockIsIn)
+{
+    struct Row
+    {
+        const char *what;
+        TDateTime event; // set back 8 s from 3 s after this opening or closing
+        const char *countdownAfterStep;
+    };
+    const Row rows[] = {
+        {"the schedule's first opening", At(2026, 12, 7, 9, 30), "6:30:05"},
+        {"a later opening", At(2026, 12, 8, 9, 30), "6:30:05"},
+        {"a closing", At(2026, 12, 8, 16, 0), "0:00:05"},
+    };
+    for (const Row &r : rows) {
+        TradingDays day;
+        day.Run(r.event - 10 * kSecond, r.event + 3 * kSecond);
+        ASSERT_EQ(day.plays.size(), 1u) << r.what;
+        day.Run(r.event - 5 * kSecond, r.event - 5 * kSecond);
+        EXPECT_EQ(day.rig.engine.FCursor, r.event < At(2026, 12, 8) ? 0 : 1) << r.what;
+        EXPECT_EQ(day.rig.display.Text(Label::Countdown), r.countdownAfterStep) << r.what;
+        day.Run(r.event - 4.9 * kSecond, r.event - 0.1 * kSecond);
+        EXPECT_EQ(day.rig.display.Text(Label::Status), "Market Open") << r.what;
+        day.Run(r.event, r.event + 3 * kSecond);
+        if (day.plays[0].file == "0_min_before_opening.wav") {
+            EXPECT_EQ(day.plays.size(), 1u) << r.what << ": nothing plays a second time";
+            EXPECT_EQ(day.rig.display.Text(Label::Status), "Market Open") << r.what;
+        } else {
+            EXPECT_EQ(day.plays.back().file, "0_min_before_closing.wav") << r.what;
+            EXPECT_GE(day.plays.back().eastern, r.event) << r.what;
+            EXPECT_EQ(day.rig.display.Text(Label::Status), "Market Closed") << r.what;
+        }
+    }
+}
+
+TEST_F(TickScenario, TheLastSessionsCloseSoundsBeforeTheScheduleRunsOut)
+{
+    Run(At(2026, 12, 9, 15, 59, 50), At(2026, 12, 9, 16, 0, 5));
+    ASSERT_EQ(plays.size(), 1u);
+    EXPECT_EQ(plays[0].file, "0_min_before_closing.wav");
+    EXPECT_NEAR(plays[0].eastern, At(2026, 12, 9, 16, 0), 1.01 * kTick);
+    EXPECT_EQ(rig.display.Text(Label::Countdown), "--:--:--");
+    EXPECT_EQ(rig.display.Text(Label::Status), "The schedule needs update");
 }
 
 TEST_F(TickScenario, MissingFilesAreSkippedAndUnplayableOnesReportedOnce)

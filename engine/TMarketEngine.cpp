@@ -177,13 +177,15 @@ bool TMarketEngine::NextEvent(double &remaining, bool &open)
     while (FCursor < last && EasternWallToUtc(FSessions[FCursor + 1].Open) < now)
         ++FCursor;
     const TSession &s = FSessions[FCursor];
-    const TDateTime opens = EasternWallToUtc(s.Open);
     // Before the first session the market is closed and counts down to its opening. Once the
     // tick has seen it open, a clock set back a few seconds does not close it again.
-    if (FCursor == 0 && FPrevState != 1 && now <= opens) {
-        open = false;
-        remaining = opens - now;
-        return true;
+    if (FCursor == 0 && FPrevState != 1) {
+        const TDateTime opens = EasternWallToUtc(s.Open);
+        if (now <= opens) {
+            open = false;
+            remaining = opens - now;
+            return true;
+        }
     }
     const TDateTime closes = EasternWallToUtc(s.Close);
     if (now <= closes) {

@@ -211,6 +211,7 @@ TEST(SntpClient, TheEstimateIsExactInTheNextEraAndAfterASlowLookup)
     struct StillClock : IClock
     {
         TDateTime Now() const override { return now; }
+        double Elapsed() const override { return 0; }
         TDateTime now = 0;
     };
     struct Row

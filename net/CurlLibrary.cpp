@@ -4,6 +4,10 @@
 
 #include <mutex>
 
+#ifndef QUORVANE_CURL_DIR
+#error "the build names the folder that holds the system's libcurl"
+#endif
+
 namespace quorvane {
 
 namespace {
@@ -16,7 +20,9 @@ template<class F> bool Bind(void *lib, const char *name, F &f)
 
 CurlLibrary *Load()
 {
-    void *lib = dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
+    // A bare name would be searched for, and an empty entry of LD_LIBRARY_PATH is the working
+    // folder: whoever leaves a libcurl.so.4 there would run code in the bar.
+    void *lib = dlopen(QUORVANE_CURL_DIR "/libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
     if (!lib)
         return nullptr;
     static CurlLibrary c {};

@@ -2,6 +2,7 @@
 
 #include "Calendar.h"
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,9 @@ struct TSession
 };
 
 using TSchedule = std::vector<TSession>;
+
+// A schedule is a few kilobytes; a local file or a download past this is not one.
+constexpr size_t ScheduleSizeCap = 4 * 1024 * 1024;
 
 // The schedule text's lines: they end at CR LF, LF or CR alone, and a NUL ends the whole text.
 std::vector<std::string> SplitScheduleLines(const std::string &text);

@@ -1,10 +1,9 @@
 #include "IniFile.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <strings.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -93,17 +92,37 @@ std::string LineEnd(const std::string &text)
     return "\n";
 }
 
+constexpr off_t kMaxFile = 1024 * 1024;
+
+bool Readable(const struct stat &st)
+{
+    return S_ISREG(st.st_mode) && st.st_size <= kMaxFile;
+}
+
+// Non-blocking, so a FIFO or a device in the file's place can never hold the program.
 bool ReadAll(const std::string &path, std::string &text)
 {
-    FILE *f = std::fopen(path.c_str(), "rb");
-    if (!f)
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
         return false;
+    struct stat st
+    {
+    };
+    bool ok = ::fstat(fd, &st) == 0 && Readable(st)
+        && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0;
     char buf[8192];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        text.append(buf, n);
-    const bool ok = !std::ferror(f);
-    std::fclose(f);
+    while (ok) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        text.append(buf, static_cast<size_t>(n));
+        ok = text.size() <= static_cast<size_t>(kMaxFile);
+    }
+    ::close(fd);
     return ok;
 }
 
@@ -136,6 +155,80 @@ std::string Folder(const std::string &path)
     if (slash == std::string::npos)
         return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The file a write lands on: where a chain of symbolic links ends, which may not exist yet. Writing
+// there rather than over path keeps a link to a file kept elsewhere a link.
+bool LinkTarget(const std::string &path, std::string &target)
+{
+    target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st
+        {
+        };
+        if (::lstat(target.c_str(), &st) != 0)
+            return errno == ENOENT;
+        if (!S_ISLNK(st.st_mode))
+            return true;
+        char link[4096];
+        const ssize_t n = ::readlink(target.c_str(), link, sizeof link);
+        if (n <= 0 || static_cast<size_t>(n) >= sizeof link)
+            return false;
+        const std::string to(link, static_cast<size_t>(n));
+        target = to[0] == '/' ? to : Folder(target) + "/" + to;
+    }
+    return false;
+}
+
+// The one temporary file beside the target, emptied. A save cut short leaves it behind and the
+// next save takes it over; the lock tells such a leftover from another program's save under way,
+// which makes this save fail rather than wait.
+int OpenTemporary(const std::string &temp)
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const int fd
+            = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return -1;
+        struct stat held
+        {
+        }, named {};
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &held) != 0
+            || !S_ISREG(held.st_mode)) {
+            ::close(fd);
+            return -1;
+        }
+        // Locked only after another save had renamed this very file into place: start afresh.
+        const bool same = ::lstat(temp.c_str(), &named) == 0 && named.st_dev == held.st_dev
+            && named.st_ino == held.st_ino;
+        if (same && ::ftruncate(fd, 0) == 0)
+            return fd;
+        ::close(fd);
+        if (same)
+            return -1;
+    }
+    return -1;
+}
+
+bool ReplaceFile(const std::string &target, const std::string &text, mode_t mode)
+{
+    const std::string temp = target + ".tmp";
+    const int fd = OpenTemporary(temp);
+    if (fd < 0)
+        return false;
+    bool ok = ::fchmod(fd, mode) == 0 && WriteFully(fd, text) && ::fsync(fd) == 0;
+    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok)
+        ::unlink(temp.c_str());
+    ::close(fd);
+    if (!ok)
+        return false;
+    const int dir = ::open(Folder(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
 }
 
 } // namespace
@@ -198,6 +291,14 @@ std::string IniUpdate(const std::string &text, const std::string &section, const
     return out + "[" + section + "]" + eol + entry + eol;
 }
 
+bool IniFileReadable(const std::string &path)
+{
+    struct stat st
+    {
+    };
+    return ::stat(path.c_str(), &st) == 0 && Readable(st);
+}
+
 std::string ReadIniString(const std::string &path, const std::string &section,
     const std::string &key, const std::string &def)
 {
@@ -210,7 +311,15 @@ std::string ReadIniString(const std::string &path, const std::string &section,
 bool WriteIniString(const std::string &path, const std::string &section, const std::string &key,
     const std::string &value)
 {
-    const std::string folder = Folder(path);
+    return WriteIniStrings(path, section, {{key, value}});
+}
+
+bool WriteIniStrings(const std::string &path, const std::string &section, const IniEntries &entries)
+{
+    std::string target;
+    if (!LinkTarget(path, target))
+        return false;
+    const std::string folder = Folder(target);
     struct stat dirStat
     {
     };
@@ -222,31 +331,16 @@ bool WriteIniString(const std::string &path, const std::string &section, const s
     struct stat fileStat
     {
     };
-    if (::stat(path.c_str(), &fileStat) == 0) {
-        // Renaming over a read-only file would replace it behind the user's back.
-        if (!S_ISREG(fileStat.st_mode) || !Writable(path, fileStat) || !ReadAll(path, text))
+    if (::stat(target.c_str(), &fileStat) == 0) {
+        // Renaming over a read-only file would replace it behind the user's back, and a file we
+        // cannot read whole would lose what we did not read.
+        if (!S_ISREG(fileStat.st_mode) || !Writable(target, fileStat) || !ReadAll(target, text))
             return false;
         mode = fileStat.st_mode & 07777;
     }
-    const std::string updated = IniUpdate(text, section, key, value);
-
-    std::string temp = path + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return false;
-    bool ok = ::fchmod(fd, mode) == 0 && WriteFully(fd, updated) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
+    for (const auto &[key, value] : entries)
+        text = IniUpdate(text, section, key, value);
+    return ReplaceFile(target, text, mode);
 }
 
 } // namespace quorvane

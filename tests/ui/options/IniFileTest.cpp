@@ -5,9 +5,13 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <sstream>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace quorvane;
 
@@ -129,6 +133,115 @@ TEST(IniFile, WritesReplaceTheFileAndFailWhereThePlatformWould)
     ASSERT_TRUE(WriteIniString(path, "Quorvane", "Width", "300"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
     EXPECT_EQ(Slurp(path), "[Quorvane]\nLeft=12\nWidth=300\n");
+}
+
+TEST(IniFile, OnlyARegularFileOfSensibleSizeIsRead)
+{
+    struct Row
+    {
+        const char *what;
+        std::function<void(const std::string &path)> make;
+        const char *left; // what Left reads as; "d" is the default of a missing file
+    };
+    const std::string kText = "[Quorvane]\nLeft=7\n";
+    const Row rows[] = {
+        {"regular file", [&](const std::string &p) { std::ofstream(p) << kText; }, "7"},
+        {"link to a regular file",
+            [&](const std::string &p) {
+                std::ofstream(p + ".kept") << kText;
+                symlink("options.ini.kept", p.c_str());
+            },
+            "7"},
+        {"FIFO", [](const std::string &p) { mkfifo(p.c_str(), 0644); }, "d"},
+        {"device behind a link", [](const std::string &p) { symlink("/dev/zero", p.c_str()); },
+            "d"},
+        {"directory", [](const std::string &p) { mkdir(p.c_str(), 0755); }, "d"},
+        {"1 MiB",
+            [&](const std::string &p) {
+                std::ofstream(p) << kText << std::string((1 << 20) - kText.size(), ';');
+            },
+            "7"},
+        {"over 1 MiB",
+            [&](const std::string &p) { std::ofstream(p) << kText << std::string(1 << 20, ';'); },
+            "d"},
+    };
+    alarm(30); // a read that blocks ends the program here rather than at the suite's time-out
+    for (const Row &r : rows) {
+        QTemporaryDir dir;
+        const std::string path = dir.path().toStdString() + "/options.ini";
+        r.make(path);
+        EXPECT_EQ(ReadIniString(path, "Quorvane", "Left", "d"), r.left) << r.what;
+        EXPECT_EQ(IniFileReadable(path), std::string(r.left) != "d") << r.what;
+    }
+    alarm(0);
+}
+
+TEST(IniFile, WritesGoThroughLinksAndLeaveAtMostOneTemporaryFile)
+{
+    QTemporaryDir dir;
+    const std::string folder = dir.path().toStdString();
+    const std::string path = folder + "/options.ini";
+    auto files = [&](const std::string &in) {
+        return QDir(QString::fromStdString(in))
+            .entryList(QDir::Files | QDir::System)
+            .join(' ')
+            .toStdString();
+    };
+    // Dotfiles kept in a repository: options.ini links to a link to the real file.
+    mkdir((folder + "/dots").c_str(), 0755);
+    std::ofstream(folder + "/dots/options.ini") << "; kept\n[Quorvane]\nLeft=1\n";
+    symlink("dots/options.ini", (folder + "/middle.ini").c_str());
+    symlink((folder + "/middle.ini").c_str(), path.c_str());
+    ASSERT_TRUE(WriteIniStrings(path, "Quorvane", {{"Left", "2"}, {"Width", "300"}}));
+    struct stat st
+    {
+    };
+    ASSERT_EQ(lstat(path.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays a link";
+    EXPECT_EQ(Slurp(folder + "/dots/options.ini"), "; kept\n[Quorvane]\nLeft=2\nWidth=300\n");
+    EXPECT_EQ(files(folder + "/dots"), "options.ini");
+
+    // A read-only target fails through the link too, and stays as it was.
+    chmod((folder + "/dots/options.ini").c_str(), 0444);
+    EXPECT_FALSE(WriteIniString(path, "Quorvane", "Left", "3"));
+    chmod((folder + "/dots/options.ini").c_str(), 0644);
+    EXPECT_EQ(ReadIniString(path, "Quorvane", "Left", ""), "2");
+
+    // A link to a file not there yet creates it.
+    symlink("dots/new.ini", (folder + "/fresh.ini").c_str());
+    ASSERT_TRUE(WriteIniString(folder + "/fresh.ini", "Quorvane", "Left", "4"));
+    EXPECT_EQ(Slurp(folder + "/dots/new.ini"), "[Quorvane]\nLeft=4\n");
+
+    // What a save cut short leaves behind is taken over by the next one.
+    const std::string temp = folder + "/dots/options.ini.tmp";
+    std::ofstream(temp) << "half a fi";
+    chmod(temp.c_str(), 0400);
+    ASSERT_TRUE(WriteIniString(path, "Quorvane", "Left", "5"));
+    EXPECT_EQ(files(folder + "/dots"), "new.ini options.ini");
+    EXPECT_EQ(ReadIniString(path, "Quorvane", "Left", ""), "5");
+
+    // Another program's save under way: this one fails at once instead of waiting.
+    const int held = open(temp.c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    EXPECT_FALSE(WriteIniString(path, "Quorvane", "Left", "6"));
+    close(held);
+    unlink(temp.c_str());
+
+    // A link planted in the temporary file's place is not followed.
+    std::ofstream(folder + "/victim") << "mine";
+    symlink((folder + "/victim").c_str(), temp.c_str());
+    EXPECT_FALSE(WriteIniString(path, "Quorvane", "Left", "7"));
+    EXPECT_EQ(Slurp(folder + "/victim"), "mine");
+    unlink(temp.c_str());
+
+    // A FIFO is no file to write to, and nothing waits on it.
+    alarm(30);
+    const std::string fifo = folder + "/fifo.ini";
+    mkfifo(fifo.c_str(), 0644);
+    EXPECT_FALSE(WriteIniString(fifo, "Quorvane", "Left", "8"));
+    mkfifo((folder + "/dots/new.ini.tmp").c_str(), 0644);
+    EXPECT_FALSE(WriteIniString(folder + "/fresh.ini", "Quorvane", "Left", "9"));
+    alarm(0);
 }
 
 TEST(SettingRules, IntegerAndOnOff)

@@ -18,8 +18,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include <unistd.h>
-
 namespace quorvane {
 
 const char *const TOptions::DefaultServer = "pool.ntp.org";
@@ -251,32 +249,29 @@ void TOptions::LoadFromIni(const std::string &path)
     ed5->setText(QString::number(ClampTransparency(integer("Transparency", "50", 50))));
 }
 
-void TOptions::Write(const std::string &path, const std::string &key, const std::string &value)
-{
-    if (!WriteIniString(path, Section, key, value))
-        throw EIniFileException("Unable to write to " + path);
-}
-
 void TOptions::SaveToIni(const std::string &path)
 {
     auto onOff = [](bool on) { return std::string(on ? "1" : "0"); };
-    Write(path, "UseSNTP", onOff(cb1->isChecked()));
-    Write(path, "SNTPServer", L1(Edit1->text()));
-    Write(path, "SNTPPort", L1(ed1->text()));
+    IniEntries entries {{"UseSNTP", onOff(cb1->isChecked())}, {"SNTPServer", L1(Edit1->text())},
+        {"SNTPPort", L1(ed1->text())}};
     for (auto [list, suffix] :
         {std::pair {clb1, "_minutes_before_open"}, std::pair {clb2, "_minutes_before_close"}}) {
         for (int i = 0; i < list->count(); ++i) {
             const int n = AlarmItemMinutes(L1(list->item(i)->text()));
             if (n != -1)
-                Write(path, std::to_string(n) + suffix,
-                    onOff(list->item(i)->checkState() == Qt::Checked));
+                entries.emplace_back(
+                    std::to_string(n) + suffix, onOff(list->item(i)->checkState() == Qt::Checked));
         }
     }
-    Write(path, "AutoHide", onOff(cb2->isChecked()));
-    Write(path, "AlwaysShowXMinutesBeforeOpening", L1(ed3->text()));
-    Write(path, "AlwaysShowXMinutesBeforeClosing", L1(ed4->text()));
-    Write(path, "ShowEasternTime", onOff(cb3->isChecked()));
-    Write(path, "Transparency", std::to_string(Transparency()));
+    entries.insert(entries.end(),
+        {{"AutoHide", onOff(cb2->isChecked())},
+            {"AlwaysShowXMinutesBeforeOpening", L1(ed3->text())},
+            {"AlwaysShowXMinutesBeforeClosing", L1(ed4->text())},
+            {"ShowEasternTime", onOff(cb3->isChecked())},
+            {"Transparency", std::to_string(Transparency())}});
+    // One replace of the file for the whole dialog: all keys are saved, or none.
+    if (!WriteIniStrings(path, Section, entries))
+        throw EIniFileException("Unable to write to " + path);
 }
 
 bool TOptions::UseSNTP() const
@@ -392,7 +387,7 @@ bool TOptions::eventFilter(QObject *watched, QEvent *event)
 bool RunOptionsSequence(TOptions &dialog, TOptions &settings, const std::string &iniPath,
     const std::function<int(TOptions &)> &show)
 {
-    if (::access(iniPath.c_str(), F_OK) == 0)
+    if (IniFileReadable(iniPath))
         dialog.LoadFromIni(iniPath);
     dialog.ScrollBox1->verticalScrollBar()->setValue(0);
     const int result = show ? show(dialog) : dialog.exec();

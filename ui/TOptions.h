@@ -75,7 +75,6 @@ protected:
 
 private:
     void FormCreate();
-    void Write(const std::string &path, const std::string &key, const std::string &value);
 
     ISntpSource *FSntp;
     bool FTestRunning = false;

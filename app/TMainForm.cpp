@@ -7,8 +7,11 @@
 #include "TOptions.h"
 #include "TSoundPlayer.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDialog>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
@@ -149,7 +152,7 @@ TMainForm::TMainForm(const TMainFormConfig &config)
     const int left = ScreenWidth() / 3 * 2;
     setGeometry(left, 0, 260, 34);
     FormResize();
-    if (::access(IniPath().c_str(), F_OK) == 0)
+    if (IniFileReadable(IniPath()))
         FSettings->LoadFromIni(IniPath());
     try {
         FEngine->LoadSchedule();
@@ -178,9 +181,10 @@ void TMainForm::LoadBounds(const std::string &path)
 
 void TMainForm::SaveBounds(const std::string &path)
 {
-    for (auto [key, value] : {std::pair {"Left", x()}, {"Height", height()}, {"Width", width()}})
-        if (!WriteIniString(path, TOptions::Section, key, std::to_string(value)))
-            throw EIniFileException("Unable to write to " + path);
+    const IniEntries bounds {{"Left", std::to_string(x())}, {"Height", std::to_string(height())},
+        {"Width", std::to_string(width())}};
+    if (!WriteIniStrings(path, TOptions::Section, bounds))
+        throw EIniFileException("Unable to write to " + path);
 }
 
 void TMainForm::SessionEnding()
@@ -359,9 +363,31 @@ void TMainForm::SpeedButton1Click()
 
 void TMainForm::closeEvent(QCloseEvent *event)
 {
-    // A failed save is reported, and the bar closes all the same.
-    Guarded([this] { SaveBounds(IniPath()); });
     event->accept();
+    if (qApp->isSavingSession()) {
+        SessionEnding();
+    } else {
+        try {
+            SaveBounds(IniPath());
+        } catch (const std::exception &e) {
+            // The report must stay on screen until it is read: the close goes on once the user
+            // dismisses it. Meanwhile the bar is gone and nothing of it ticks or sounds.
+            hide();
+            for (QTimer *t : {Timer11, Timer1Refresh, AutoHideTimer})
+                t->stop();
+            const QWidgetList before = QApplication::topLevelWidgets();
+            ReportError(e.what());
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                auto *box = qobject_cast<QDialog *>(w);
+                if (!box || before.contains(w) || !box->isVisible())
+                    continue;
+                QEventLoop wait;
+                connect(box, &QDialog::finished, &wait, &QEventLoop::quit);
+                connect(box, &QObject::destroyed, &wait, &QEventLoop::quit);
+                wait.exec();
+            }
+        }
+    }
     QCoreApplication::quit();
 }
 

@@ -37,13 +37,8 @@ int main(int argc, char **argv)
     TOptions options(&sntp);
     form.SetOptionsDialog(&options);
 
-    // At the end of the desktop session the position is kept as on a normal close, and nothing
-    // may hold the session up: a failure to write is not shown.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, [&form](QSessionManager &) {
-        try {
-            form.SaveBounds(form.IniPath());
-        } catch (const std::exception &) { }
-    });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
+        [&form](QSessionManager &) { form.SessionEnding(); });
 
     form.show();
     return app.exec();

@@ -5,12 +5,15 @@
 #include "net/http/LoopbackHttpServer.h"
 #include "net/sntp/ScriptedSntpServer.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -192,6 +195,49 @@ TEST(MainForm, AnUnwritableFolderIsReportedAndTheCloseGoesOn)
     EXPECT_EQ(app.errors[0], "Unable to write to " + app.dir + "options.ini.");
     form.SessionEnding();
     EXPECT_NE(Slurp(app.dir + "options.ini").find("Width=240"), std::string::npos);
+}
+
+TEST(MainForm, ACloseThatCannotSaveWaitsUntilTheReportIsDismissed)
+{
+    App app;
+    std::ofstream(app.dir + "options.ini") << "[Quorvane]\nLeft=5\n";
+    chmod((app.dir + "options.ini").c_str(), 0444);
+    // As the program's own report does: a box shown without waiting.
+    SetErrorReporter([&app](const std::string &t) {
+        app.errors.push_back(t);
+        auto *box = new QMessageBox(QMessageBox::Critical, "Quorvane", QString::fromStdString(t));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->show();
+    });
+    TMainForm form(app.Config());
+    form.show();
+    std::string seen;
+    bool barHidden = false, dismissed = false;
+    QTimer::singleShot(0, [&] {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible()) {
+                seen = box->text().toStdString();
+                barHidden = !form.isVisible();
+                dismissed = true;
+                box->button(QMessageBox::Ok)->click();
+            }
+    });
+    QTimer::singleShot(10000, [] {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *box = qobject_cast<QMessageBox *>(w))
+                box->close();
+    });
+    EXPECT_TRUE(form.close());
+    EXPECT_TRUE(dismissed) << "the close went on with the report still to be read";
+    EXPECT_EQ(seen, "Unable to write to " + app.dir + "options.ini.");
+    EXPECT_TRUE(barHidden);
+
+    // At the end of the desktop session nothing is shown and nothing waits.
+    app.errors.clear();
+    form.SessionEnding();
+    EXPECT_TRUE(app.errors.empty());
+    chmod((app.dir + "options.ini").c_str(), 0644);
+    EXPECT_EQ(Slurp(app.dir + "options.ini"), "[Quorvane]\nLeft=5\n");
 }
 
 TEST(MainForm, AnUnreadableScheduleAtStartUpKeepsTheProvisionalPlace)

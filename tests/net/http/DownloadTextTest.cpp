@@ -1,5 +1,6 @@
 #include "DownloadText.h"
 #include "LoopbackHttpServer.h"
+#include "Schedule.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,9 @@
 using namespace quorvane;
 using namespace quorvane::test;
 using Clock = std::chrono::steady_clock;
+
+// A local schedule.txt and a download are held to the same size.
+static_assert(DownloadBodyCap == ScheduleSizeCap);
 
 namespace {
 

@@ -1,4 +1,5 @@
 #include "ErrorReport.h"
+#include "InstanceLock.h"
 #include "TMainForm.h"
 #include "TOptions.h"
 #include "TSntpSource.h"
@@ -25,8 +26,16 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
     QApplication::setQuitOnLastWindowClosed(false);
 
+    const std::string appDir
+        = QCoreApplication::applicationDirPath().toLocal8Bit().toStdString() + "/";
+    // A second bar from the same folder (a login start plus a manual one) leaves quietly, before
+    // options.ini is read.
+    const TInstanceLock lock(appDir + "quorvane.lock");
+    if (lock.HeldElsewhere())
+        return 0;
+
     TMainFormConfig config;
-    config.AppDir = QCoreApplication::applicationDirPath().toLocal8Bit().toStdString() + "/";
+    config.AppDir = appDir;
     config.VendorHost = QUORVANE_VENDOR_HOST;
     config.VendorSite = QUORVANE_VENDOR_SITE;
     config.VendorCaption = QUORVANE_VENDOR_CAPTION;

@@ -1,5 +1,6 @@
 #include "MainLayout.h"
 
+#include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPolygon>
@@ -41,12 +42,13 @@ AutoHideAction DecideAutoHide(const AutoHideInput &in)
     return minutes >= lead ? AutoHideAction::Retract : AutoHideAction::Reveal;
 }
 
-QPixmap MenuButtonPicture()
+QImage MenuButtonImage(int size)
 {
-    QPixmap pixmap(20, 20);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 20.0, size / 20.0);
     p.setPen(Qt::NoPen);
     p.setBrush(Qt::white);
     // The tile's four corner pixels are the picture's transparent black.
@@ -58,7 +60,12 @@ QPixmap MenuButtonPicture()
     red.setColorAt(1, QColor(220, 20, 20));
     p.setBrush(red);
     p.drawPolygon(QPolygon({{18, 18}, {10, 18}, {13, 15}, {9, 11}, {11, 9}, {15, 13}, {18, 10}}));
-    return pixmap;
+    return image;
+}
+
+QPixmap MenuButtonPicture()
+{
+    return QPixmap::fromImage(MenuButtonImage(20));
 }
 
 } // namespace quorvane

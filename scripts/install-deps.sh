@@ -10,7 +10,7 @@ packages=(
   libcurl4-openssl-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-  pulseaudio pulseaudio-utils chrony xvfb xauth xdotool x11-utils imagemagick
+  pulseaudio pulseaudio-utils chrony xvfb xauth xdotool x11-utils imagemagick desktop-file-utils
   fonts-dejavu-core fonts-liberation python3 tzdata
   # making the bundled sounds
   espeak-ng sox

@@ -1,0 +1,58 @@
+# Runs at install time with SRC (this folder), BUILD (its build folder) and APPDIR (the program
+# folder under the prefix). The bundled schedule and sounds never overwrite a file already there,
+# so the user's own schedule and alarms survive an upgrade.
+set(appdir "${CMAKE_INSTALL_PREFIX}/${APPDIR}")
+set(here "$ENV{DESTDIR}${appdir}")
+
+if(EXISTS "${here}/schedule.txt")
+  message(STATUS "Kept: ${here}/schedule.txt")
+else()
+  file(INSTALL "${SRC}/schedule.txt" DESTINATION "${appdir}")
+endif()
+
+# .installed lists the sounds that are still as an install left them, with their SHA-256, so that
+# an uninstall removes those and keeps the user's own.
+set(manifest "${here}/.installed")
+set(entries "")
+if(EXISTS "${manifest}")
+  file(STRINGS "${manifest}" old)
+  foreach(line IN LISTS old)
+    if(line MATCHES "^([0-9a-f]+)  (.+)$")
+      set(sum "${CMAKE_MATCH_1}")
+      set(rel "${CMAKE_MATCH_2}")
+      if(EXISTS "${here}/${rel}")
+        file(SHA256 "${here}/${rel}" now)
+        if(now STREQUAL sum)
+          list(APPEND entries "${line}")
+        endif()
+      endif()
+    endif()
+  endforeach()
+endif()
+file(GLOB sounds "${SRC}/sounds/*.wav")
+foreach(sound IN LISTS sounds)
+  get_filename_component(name "${sound}" NAME)
+  file(SHA256 "${sound}" bundled)
+  set(now "")
+  if(EXISTS "${here}/sounds/${name}")
+    file(SHA256 "${here}/sounds/${name}" now)
+  endif()
+  if(now STREQUAL "" OR now STREQUAL bundled)
+    file(INSTALL "${sound}" DESTINATION "${appdir}/sounds")
+    list(APPEND entries "${bundled}  sounds/${name}")
+  else()
+    message(STATUS "Kept: ${here}/sounds/${name}")
+  endif()
+endforeach()
+list(REMOVE_DUPLICATES entries)
+list(JOIN entries "\n" text)
+file(WRITE "${manifest}" "${text}\n")
+
+# The menu entry names the installed program by its absolute path, quoted for the Exec key's
+# rules (a space in the home folder is common enough), then escaped as a string value.
+string(REPLACE "%" "%%" exec "${appdir}/quorvane")
+string(REGEX REPLACE "([\"`$\\\\])" "\\\\\\1" exec "${exec}")
+string(REPLACE "\\" "\\\\" QUORVANE_EXEC "\"${exec}\"")
+string(REPLACE "\\" "\\\\" QUORVANE_TRY_EXEC "${appdir}/quorvane")
+configure_file("${SRC}/quorvane.desktop.in" "${BUILD}/quorvane.desktop" @ONLY)
+file(INSTALL "${BUILD}/quorvane.desktop" DESTINATION "${CMAKE_INSTALL_PREFIX}/applications")

@@ -93,8 +93,15 @@ def start_xvfb():
         xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1920x1080x24",
                                  "-nolisten", "tcp"], pass_fds=(w,), stderr=subprocess.DEVNULL)
         os.close(w)
-        display = ":" + os.read(r, 16).decode().strip()
+        # Read through the newline: Xvfb dies if the pipe closes before it has written it all.
+        got = b""
+        while not got.endswith(b"\n"):
+            chunk = os.read(r, 16)
+            if not chunk:
+                break
+            got += chunk
         os.close(r)
+        display = ":" + got.decode().strip()
         check = subprocess.run(["xdotool", "mousemove", "100", "600"], capture_output=True,
                                text=True, env=dict(os.environ, DISPLAY=display))
         if check.returncode == 0:

@@ -14,6 +14,8 @@ import tempfile
 import time
 from zoneinfo import ZoneInfo
 
+from measure_network import start_xvfb
+
 HZ = os.sysconf("SC_CLK_TCK")
 
 
@@ -79,13 +81,7 @@ def main():
                                (now + datetime.timedelta(hours=5)).strftime(fmt)))
     with open(os.path.join(scratch, "options.ini"), "w") as f:
         f.write("[Quorvane]\nUseSNTP=0\n")
-    r, w = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1920x1080x24",
-                             "-nolisten", "tcp"], pass_fds=(w,), stderr=subprocess.DEVNULL)
-    os.close(w)
-    display = ":" + os.read(r, 16).decode().strip()
-    os.close(r)
-    subprocess.run(["xdotool", "mousemove", "100", "600"], env=dict(os.environ, DISPLAY=display))
+    xvfb, display = start_xvfb()
     try:
         bar = measure([os.path.join(scratch, "quorvane")], scratch, display, xvfb.pid, seconds)
         base = measure([bare], scratch, display, xvfb.pid, seconds)

@@ -4,26 +4,65 @@
 #include <QMessageBox>
 
 #include <exception>
+#include <map>
 #include <utility>
+#include <vector>
 
 namespace quorvane {
 
 namespace {
 
-// The box does not wait: a nested modal loop would hold back the timer that raised, and the
-// clock must keep running while the user reads the error.
-void ShowMessageBox(const std::string &text)
+struct OpenBox
 {
+    QMessageBox *box = nullptr;
+    std::vector<std::function<void()>> dismissed;
+};
+
+// The boxes on screen, by their text.
+std::map<std::string, OpenBox> &OpenBoxes()
+{
+    static std::map<std::string, OpenBox> boxes;
+    return boxes;
+}
+
+void ShowMessageBox(const std::string &text, std::function<void()> dismissed)
+{
+    auto &boxes = OpenBoxes();
+    if (auto it = boxes.find(text); it != boxes.end()) {
+        if (dismissed)
+            it->second.dismissed.push_back(std::move(dismissed));
+        it->second.box->raise();
+        return;
+    }
     auto *box = new QMessageBox(QMessageBox::Critical, QApplication::applicationName(),
         QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::Ok);
+    // A modal box would leave the bar dead with nothing saying why, and one below the user's
+    // window (where a window manager may put a box it does not focus) would not be seen.
+    box->setWindowModality(Qt::NonModal);
+    box->setWindowFlag(Qt::WindowStaysOnTopHint);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    OpenBox &entry = boxes[text];
+    entry.box = box;
+    if (dismissed)
+        entry.dismissed.push_back(std::move(dismissed));
+    QObject::connect(box, &QDialog::finished, [text] {
+        auto node = OpenBoxes().extract(text);
+        if (node)
+            for (const auto &f : node.mapped().dismissed)
+                f();
+    });
+    QObject::connect(box, &QObject::destroyed, [text, box] {
+        auto &open = OpenBoxes();
+        if (auto it = open.find(text); it != open.end() && it->second.box == box)
+            open.erase(it);
+    });
     box->show();
 }
 
-ErrorReporter &Reporter()
+ErrorReporter &Recorder()
 {
-    static ErrorReporter reporter = ShowMessageBox;
-    return reporter;
+    static ErrorReporter recorder;
+    return recorder;
 }
 
 } // namespace
@@ -37,21 +76,31 @@ std::string ErrorReportText(const std::string &message)
 
 void SetErrorReporter(ErrorReporter reporter)
 {
-    Reporter() = reporter ? std::move(reporter) : ErrorReporter(ShowMessageBox);
+    Recorder() = std::move(reporter);
 }
 
-void ReportError(const std::string &message)
+void ReportError(const std::string &message, std::function<void()> dismissed)
 {
-    Reporter()(ErrorReportText(message));
+    const std::string text = ErrorReportText(message);
+    if (const ErrorReporter &recorder = Recorder()) {
+        recorder(text);
+        if (dismissed)
+            dismissed();
+        return;
+    }
+    ShowMessageBox(text, std::move(dismissed));
 }
 
-void Guarded(const std::function<void()> &action)
+void Guarded(const std::function<void()> &action, std::function<void()> then)
 {
     try {
         action();
     } catch (const std::exception &e) {
-        ReportError(e.what());
+        ReportError(e.what(), std::move(then));
+        return;
     }
+    if (then)
+        then();
 }
 
 } // namespace quorvane

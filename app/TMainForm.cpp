@@ -267,12 +267,11 @@ void TMainForm::resizeEvent(QResizeEvent *event)
     FormResize();
 }
 
-void TMainForm::FormMouseMove(Qt::MouseButtons buttons, int x, int y)
+void TMainForm::FormMouseMove(Qt::MouseButtons buttons, int x, int y, QPoint screen)
 {
-    TBaseMainForm::FormMouseMove(buttons, x, y);
-    // The bar belongs to the top edge: a drag moves it sideways only, and a pointer over a
-    // retracted bar brings it back.
-    if (this->y() != 0)
+    TBaseMainForm::FormMouseMove(buttons, x, y, screen);
+    // A pointer over a retracted bar brings it back; a drag has already put it at the top.
+    if (this->y() != 0 || !l2->isVisibleTo(this))
         RevealWindow();
 }
 
@@ -394,19 +393,28 @@ void TMainForm::closeEvent(QCloseEvent *event)
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == Label1) {
-        if (event->type() == QEvent::MouseButtonRelease
-            && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
-            OpenVendorSite();
+        // The link keeps its press to itself, so no drag starts on it, and opens only when the
+        // release lands on it too.
+        if (event->type() == QEvent::MouseButtonPress
+            || event->type() == QEvent::MouseButtonDblClick)
+            return true;
+        if (event->type() == QEvent::MouseButtonRelease) {
+            auto *me = static_cast<QMouseEvent *>(event);
+            if (me->button() == Qt::LeftButton && Label1->rect().contains(me->position().toPoint()))
+                OpenVendorSite();
+            return true;
+        }
         return QWidget::eventFilter(watched, event);
     }
     // The three text labels pass presses and moves on, so the bar can be dragged by them.
     if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseMove) {
         auto *me = static_cast<QMouseEvent *>(event);
         const QPoint p = static_cast<QWidget *>(watched)->mapTo(this, me->position().toPoint());
+        const QPoint screen = me->globalPosition().toPoint();
         if (event->type() == QEvent::MouseButtonPress)
-            FormMouseDown(me->button(), me->modifiers(), p.x(), p.y());
+            FormMouseDown(me->button(), me->modifiers(), p.x(), p.y(), screen);
         else
-            FormMouseMove(me->buttons(), p.x(), p.y());
+            FormMouseMove(me->buttons(), p.x(), p.y(), screen);
         return true;
     }
     return QWidget::eventFilter(watched, event);

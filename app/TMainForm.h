@@ -46,7 +46,8 @@ public:
     // The visible options dialog the "Options" command shows.
     void SetOptionsDialog(TOptions *dialog) { Options = dialog; }
 
-    void FormMouseMove(Qt::MouseButtons buttons, int x, int y) override;
+    using TBaseMainForm::FormMouseMove;
+    void FormMouseMove(Qt::MouseButtons buttons, int x, int y, QPoint screen) override;
     void FormResize();
     void AutoHideTimerTimer();
     void Timer1RefreshTimer();
@@ -83,6 +84,8 @@ public:
     QTimer *Timer11, *Timer1Refresh, *AutoHideTimer;
 
 protected:
+    // The bar belongs to the top edge: a drag moves it sideways only.
+    QPoint DragTarget(QPoint topLeft) const override { return {topLeft.x(), 0}; }
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;

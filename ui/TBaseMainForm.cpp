@@ -32,6 +32,9 @@ TBaseMainForm::TBaseMainForm(QWidget *parent)
     connect(Timer2, &QTimer::timeout, this, &TBaseMainForm::Timer2Timer);
     ApplyOpacity();
     SkipTaskbar(this);
+    // A dock is what window managers leave in place when the user shows the desktop. Set once
+    // the platform window exists, which is when the toolkit passes the type on.
+    setAttribute(Qt::WA_X11NetWmWindowTypeDock);
 }
 
 QRegion TBaseMainForm::Shape(int w, int h)
@@ -46,7 +49,8 @@ QRegion TBaseMainForm::Shape(int w, int h)
     return r;
 }
 
-void TBaseMainForm::FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y)
+void TBaseMainForm::FormMouseDown(
+    Qt::MouseButton button, Qt::KeyboardModifiers shift, int /*x*/, int /*y*/, QPoint screen)
 {
     if (button != Qt::LeftButton)
         return;
@@ -54,8 +58,14 @@ void TBaseMainForm::FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers 
         FAlphaBlend = !FAlphaBlend;
         ApplyOpacity();
     }
-    FDragPoint = mapToGlobal(QPoint(x, y));
+    FDragPoint = screen;
+    FDragWindow = pos();
     FDragging = true;
+}
+
+void TBaseMainForm::FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y)
+{
+    FormMouseDown(button, shift, x, y, mapToGlobal(QPoint(x, y)));
 }
 
 void TBaseMainForm::FormMouseUp()
@@ -64,6 +74,11 @@ void TBaseMainForm::FormMouseUp()
 }
 
 void TBaseMainForm::FormMouseMove(Qt::MouseButtons buttons, int x, int y)
+{
+    FormMouseMove(buttons, x, y, mapToGlobal(QPoint(x, y)));
+}
+
+void TBaseMainForm::FormMouseMove(Qt::MouseButtons buttons, int x, int y, QPoint screen)
 {
     if (!FDragging || !(buttons & Qt::LeftButton)) {
         FDragging = false;
@@ -75,17 +90,18 @@ void TBaseMainForm::FormMouseMove(Qt::MouseButtons buttons, int x, int y)
         }
         return;
     }
-    const QPoint p = mapToGlobal(QPoint(x, y));
-    const int dx = p.x() - FDragPoint.x();
-    const int dy = p.y() - FDragPoint.y();
-    FDragPoint = p;
+    const QPoint d = screen - FDragPoint;
+    FDragPoint = screen;
     if (FSizing) {
-        const int w = std::clamp(width() + dx, MinWidth, MaxWidth);
-        const int h = std::clamp(height() + dy, MinHeight, MaxHeight);
+        const int w = std::clamp(width() + d.x(), MinWidth, MaxWidth);
+        const int h = std::clamp(height() + d.y(), MinHeight, MaxHeight);
         setGeometry(this->x(), this->y(), w, h);
         repaint();
     } else {
-        move(this->x() + dx, this->y() + dy);
+        FDragWindow += d;
+        const QPoint target = DragTarget(FDragWindow);
+        if (target != pos())
+            move(target);
     }
 }
 
@@ -105,6 +121,8 @@ void TBaseMainForm::ApplyOpacity()
     FAppliedOpacity = effective;
     ++FOpacityApplications;
     setWindowOpacity(effective);
+    // Without this the change can wait in the toolkit's output buffer until the next repaint.
+    FlushWindowSystem();
 }
 
 bool TBaseMainForm::FadeRunning() const
@@ -156,7 +174,8 @@ void TBaseMainForm::CheckPointer()
 void TBaseMainForm::mousePressEvent(QMouseEvent *event)
 {
     const QPoint p = event->position().toPoint();
-    FormMouseDown(event->button(), event->modifiers(), p.x(), p.y());
+    FormMouseDown(
+        event->button(), event->modifiers(), p.x(), p.y(), event->globalPosition().toPoint());
 }
 
 void TBaseMainForm::mouseReleaseEvent(QMouseEvent *)
@@ -167,7 +186,7 @@ void TBaseMainForm::mouseReleaseEvent(QMouseEvent *)
 void TBaseMainForm::mouseMoveEvent(QMouseEvent *event)
 {
     const QPoint p = event->position().toPoint();
-    FormMouseMove(event->buttons(), p.x(), p.y());
+    FormMouseMove(event->buttons(), p.x(), p.y(), event->globalPosition().toPoint());
 }
 
 void TBaseMainForm::enterEvent(QEnterEvent *)
@@ -182,6 +201,8 @@ void TBaseMainForm::leaveEvent(QEvent *)
 
 void TBaseMainForm::paintEvent(QPaintEvent *)
 {
+    // A change of scale shows first as a repaint at the new device size.
+    UpdateShape();
     QPainter painter(this);
     const int w = width(), h = height();
     painter.fillRect(rect(), Background);
@@ -194,9 +215,30 @@ void TBaseMainForm::paintEvent(QPaintEvent *)
     painter.drawLine(4, 0, w - 5, 0);
 }
 
+void TBaseMainForm::UpdateShape()
+{
+    // The platform holds the shape in device pixels: a new scale needs it again even when the
+    // size in the window's own pixels stayed the same.
+    const QSize device = (QSizeF(size()) * devicePixelRatioF()).toSize();
+    if (device == FShapeDeviceSize)
+        return;
+    FShapeDeviceSize = device;
+    const QRegion shape = Shape(width(), height());
+    if (mask() == shape)
+        clearMask();
+    setMask(shape);
+}
+
+bool TBaseMainForm::event(QEvent *event)
+{
+    if (event->type() == QEvent::ScreenChangeInternal)
+        UpdateShape();
+    return QWidget::event(event);
+}
+
 void TBaseMainForm::resizeEvent(QResizeEvent *event)
 {
-    setMask(Shape(width(), height()));
+    UpdateShape();
     QWidget::resizeEvent(event);
 }
 

@@ -20,10 +20,16 @@ public:
     static constexpr int MinWidth = 200, MaxWidth = 500, MinHeight = 34, MaxHeight = 100;
     static constexpr int FadeStep = 20, FadeIntervalMs = 20;
 
-    // Pointer handlers, in the window's client coordinates.
-    void FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    // Pointer handlers: (x, y) in the window's client coordinates for the grip, and the pointer's
+    // screen position for the drag, which must not depend on where the window is believed to be
+    // while it is moving.
+    void FormMouseDown(
+        Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y, QPoint screen);
     void FormMouseUp();
-    virtual void FormMouseMove(Qt::MouseButtons buttons, int x, int y);
+    virtual void FormMouseMove(Qt::MouseButtons buttons, int x, int y, QPoint screen);
+    // The same, with the screen position mapped from the client point.
+    void FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void FormMouseMove(Qt::MouseButtons buttons, int x, int y);
     void Timer2Timer();
 
     int Opacity() const { return FOpacity; }
@@ -48,6 +54,10 @@ public:
     static const QColor KeyColor;
 
 protected:
+    // Where a drag step puts the window's top-left corner, given where the pointer's movement
+    // alone would put it.
+    virtual QPoint DragTarget(QPoint topLeft) const { return topLeft; }
+    bool event(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -63,9 +73,13 @@ private:
     void ApplyOpacity();
     void UpdateFade();
     void CheckPointer();
+    void UpdateShape();
 
     QTimer *Timer2;
     QPoint FDragPoint;
+    // Where the drag has put the window so far; the window's own position can lag behind by the
+    // window manager's answers to the previous steps.
+    QPoint FDragWindow;
     bool FDragging = false;
     uint8_t FFadeMin = 120;
     uint8_t FFadeMax = 220;
@@ -75,6 +89,7 @@ private:
     bool FSizing = false;
     double FAppliedOpacity = -1;
     int FOpacityApplications = 0;
+    QSize FShapeDeviceSize;
 };
 
 } // namespace quorvane

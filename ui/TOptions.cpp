@@ -13,8 +13,10 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -128,6 +130,8 @@ TOptions::TOptions(ISntpSource *sntp, QWidget *parent)
     ScrollBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     ScrollBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ScrollBox1->setWidgetResizable(true);
+    // The area holds the tab stops; it is none itself.
+    ScrollBox1->setFocusPolicy(Qt::NoFocus);
     auto *content = new QWidget;
     content->setFixedHeight(685);
     auto *stack = new QVBoxLayout(content);
@@ -364,6 +368,15 @@ void TOptions::SpeedButton2Click()
 void TOptions::ed5Exit()
 {
     ed5->setText(QString::number(Transparency()));
+}
+
+void TOptions::showEvent(QShowEvent *event)
+{
+    // The toolkit's own first placement guesses a frame the window manager has not drawn yet;
+    // placing the client area keeps every showing centred alike.
+    if (const QScreen *s = screen())
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), s->geometry()));
+    QDialog::showEvent(event);
 }
 
 void TOptions::keyPressEvent(QKeyEvent *event)

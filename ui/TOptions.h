@@ -70,6 +70,7 @@ public:
     QListWidget *clb1, *clb2;
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 

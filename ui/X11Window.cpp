@@ -22,14 +22,25 @@ xcb_atom_t Atom(xcb_connection_t *c, const char *name)
     return atom;
 }
 
+xcb_connection_t *Connection()
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
 } // namespace
+
+void FlushWindowSystem()
+{
+    if (xcb_connection_t *c = Connection())
+        xcb_flush(c);
+}
 
 void SkipTaskbar(QWidget *window)
 {
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !x11->connection())
+    xcb_connection_t *c = Connection();
+    if (!c)
         return;
-    xcb_connection_t *c = x11->connection();
     const auto id = static_cast<xcb_window_t>(window->winId());
     const xcb_atom_t state = Atom(c, "_NET_WM_STATE");
     std::vector<xcb_atom_t> atoms;

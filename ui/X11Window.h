@@ -8,4 +8,7 @@ namespace quorvane {
 // shown; does nothing off X11.
 void SkipTaskbar(QWidget *window);
 
+// Sends what the toolkit has queued for the X server now; does nothing off X11.
+void FlushWindowSystem();
+
 } // namespace quorvane

@@ -4,6 +4,7 @@
 #include "SettingRules.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QCheckBox>
 #include <QFrame>
 #include <QKeyEvent>
@@ -374,7 +375,7 @@ void TOptions::showEvent(QShowEvent *event)
 {
     // The toolkit's own first placement guesses a frame the window manager has not drawn yet;
     // placing the client area keeps every showing centred alike.
-    if (const QScreen *s = screen())
+    if (const QScreen *s = QGuiApplication::primaryScreen())
         setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), s->geometry()));
     QDialog::showEvent(event);
 }

@@ -1,0 +1,312 @@
+#!/usr/bin/env python3
+"""The real program on a desktop: Xvfb with two monitors (the second at scale 2), openbox as the
+window manager, a white xterm holding the focus under the bar, and picom when it is installed.
+
+Everything is told from outside, through the X server: the opacity property as it arrives, window
+geometry, shape, stacking and focus. The program's clock is set with libfaketime to two seconds
+before a market opening whose alarm file is no sound, so an error box comes up at once. Exit 77
+means "skipped".
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+from e2e_test import skip, wait_for, x
+
+FAKETIME = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
+OPACITY = "_NET_WM_WINDOW_OPACITY"
+
+
+def eventually(predicate, seconds=3):
+    """Like wait_for, but answers None at the deadline, so the check itself can tell."""
+    try:
+        return wait_for(predicate, seconds, "")
+    except AssertionError:
+        return None
+
+
+def start(cmd, env):
+    return subprocess.Popen(cmd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def start_xvfb():
+    r, w = os.pipe()
+    proc = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "3840x1080x24",
+                             "-nolisten", "tcp"], pass_fds=(w,), stderr=subprocess.DEVNULL)
+    os.close(w)
+    number = b""
+    while not number.endswith(b"\n"):
+        chunk = os.read(r, 16)
+        if not chunk:
+            break
+        number += chunk
+    os.close(r)
+    if not number.strip():
+        proc.kill()
+        skip("Xvfb did not start")
+    return proc, ":" + number.decode().strip()
+
+
+class Desktop:
+    def __init__(self, display):
+        self.display = display
+
+    def run(self, *cmd):
+        return x(list(cmd), self.display).stdout
+
+    def geometry(self, wid):
+        values = {}
+        for line in self.run("xwininfo", "-id", wid).splitlines():
+            key, _, value = line.strip().partition(":")
+            values[key] = value.strip()
+        return (int(values["Absolute upper-left X"]), int(values["Absolute upper-left Y"]),
+                int(values["Width"]), int(values["Height"]), values["Map State"])
+
+    def shape(self, wid):
+        for line in self.run("xwininfo", "-id", wid, "-shape").splitlines():
+            if "Window shape extents" in line:
+                return line.split(":")[1].strip().split("+")[0]
+        return None
+
+    def windows(self, pid):
+        return self.run("xdotool", "search", "--onlyvisible", "--pid", str(pid)).split()
+
+    def stacking(self):
+        out = self.run("xprop", "-root", "_NET_CLIENT_LIST_STACKING")
+        return [int(v.strip(), 16) for v in out.split("#")[1].split(",")]
+
+    def focus(self):
+        return self.run("xdotool", "getwindowfocus").strip()
+
+    def drag(self, start, step, count, press=True):
+        px, py = start
+        self.run("xdotool", "mousemove", str(px), str(py))
+        if press:
+            self.run("xdotool", "mousedown", "1")
+        for _ in range(count):
+            px, py = px + step[0], py + step[1]
+            self.run("xdotool", "mousemove", str(px), str(py))
+        if press:
+            self.run("xdotool", "mouseup", "1")
+        return px, py
+
+    def shot(self, path, left, top, width, height):
+        self.run("import", "-window", "root", "-crop", "%dx%d+%d+%d" % (width, height, left, top),
+                 "+repage", path)
+
+
+class OpacitySpy(threading.Thread):
+    """Each change of the bar's opacity as it reaches the X server, with its arrival time."""
+
+    def __init__(self, display, wid):
+        super().__init__(daemon=True)
+        self.proc = subprocess.Popen(["xprop", "-spy", "-id", wid, OPACITY], text=True,
+                                     env=dict(os.environ, DISPLAY=display),
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.seen = []
+
+    def run(self):
+        for line in self.proc.stdout:
+            if "=" in line:
+                value = int(line.split("=")[1])
+                self.seen.append((time.monotonic(), round(value * 255 / 0xFFFFFFFF)))
+
+    def since(self, t0):
+        return [(t, v) for t, v in self.seen if t >= t0]
+
+    def stop(self):
+        self.proc.kill()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--shots", required=True)
+    args = parser.parse_args()
+    for tool in ("Xvfb", "openbox", "xterm", "xdotool", "xwininfo", "xprop", "wmctrl", "xrandr",
+                 "import", "/usr/bin/convert"):
+        if not shutil.which(tool):
+            skip(tool + " is not installed")
+    if not os.path.exists(FAKETIME):
+        skip("libfaketime is not installed")
+    os.makedirs(args.shots, exist_ok=True)
+
+    scratch = tempfile.mkdtemp(prefix="quorvane-desktop-")
+    xvfb, display = start_xvfb()
+    d = Desktop(display)
+    env = dict(os.environ, DISPLAY=display)
+    env.pop("WAYLAND_DISPLAY", None)
+    procs = []
+    try:
+        procs.append(start(["openbox", "--sm-disable"], env))
+        if not wait_for(lambda: "Openbox" in d.run("wmctrl", "-m") or None, 10, "openbox"):
+            skip("openbox did not start")
+        # Two monitors side by side, set once the window manager has probed the outputs: a probe
+        # drops monitors set before it.
+        d.run("xrandr", "-q")
+        d.run("xrandr", "--setmonitor", "A", "1920/508x1080/286+0+0", "none")
+        d.run("xrandr", "--setmonitor", "B", "1920/508x1080/286+1920+0", "none")
+        d.run("xrandr", "-q")
+        monitors = d.run("xrandr", "--listmonitors")
+        if " A " not in monitors or " B " not in monitors:
+            skip("the X server keeps no second monitor: " + monitors)
+        if shutil.which("picom"):
+            procs.append(start(["picom", "--backend", "xrender"], env))
+        procs.append(start(["xterm", "-bg", "white", "-geometry", "280x75+0+0"], env))
+        xterm = wait_for(lambda: (d.run("xdotool", "search", "--onlyvisible", "--class",
+                                        "xterm").split() or [None])[0], 10, "the xterm")
+        d.run("xdotool", "mousemove", "300", "700", "click", "1")
+        wait_for(lambda: d.focus() == xterm, 5, "the xterm's focus")
+
+        exe = os.path.join(scratch, "quorvane")
+        shutil.copy2(args.exe, exe)
+        os.mkdir(os.path.join(scratch, "sounds"))
+        with open(os.path.join(scratch, "sounds", "0_min_before_opening.wav"), "w") as f:
+            f.write("no sound in here")
+        with open(os.path.join(scratch, "schedule.txt"), "w") as f:
+            f.write("03/12/2027 9:30 am - 03/12/2027 4:00 pm\n")
+        with open(os.path.join(scratch, "options.ini"), "w") as f:
+            f.write("[Quorvane]\nUseSNTP=0\nLeft=1280\nWidth=240\nHeight=34\n")
+        browser = os.path.join(scratch, "browser")
+        opened = os.path.join(scratch, "opened")
+        with open(browser, "w") as f:
+            f.write("#!/bin/sh\necho \"$1\" >> %s\n" % opened)
+        os.chmod(browser, 0o755)
+        app_env = dict(env, QT_QPA_PLATFORM="xcb", TZ="America/New_York", BROWSER=browser,
+                       QT_SCREEN_SCALE_FACTORS="A=1;B=2;screen=1", LD_PRELOAD=FAKETIME,
+                       FAKETIME="@2027-03-12 09:29:58", FAKETIME_DONT_FAKE_MONOTONIC="1")
+        log = open(os.path.join(args.shots, "quorvane.log"), "w")
+        app = subprocess.Popen([exe], cwd="/", env=app_env, stdout=log, stderr=log)
+        procs.append(app)
+
+        bar = wait_for(lambda: (d.windows(app.pid) or [None])[0], 15, "the bar")
+        left, top, width, height, _ = d.geometry(bar)
+        assert (left, top, width, height) == (1280, 0, 240, 34), (left, top, width, height)
+        failures = []
+
+        def check(what, ok, detail=""):
+            print(("ok   " if ok else "FAIL ") + what + ("" if ok else ": " + str(detail)))
+            if not ok:
+                failures.append(what)
+
+        # The fade, as the X server receives it: an enter from 80, then a leave to the floor.
+        spy = OpacitySpy(display, bar)
+        spy.start()
+        wait_for(lambda: spy.seen or None, 5, "the first opacity reading")
+        d.shot(os.path.join(args.shots, "fade-1.png"), 1270, 0, 260, 44)
+        for name, point, expected, shot in (
+                ("enter", (1400, 15), [100, 120, 140, 160, 180, 200, 220], "fade-3.png"),
+                ("leave", (300, 700), [200, 180, 160, 155], "fade-2.png")):
+            t0 = time.monotonic()
+            d.run("xdotool", "mousemove", *map(str, point))
+            wait_for(lambda: spy.since(t0) and spy.since(t0)[-1][1] == expected[-1] or None, 5,
+                     "the %s fade" % name)
+            steps = spy.since(t0)
+            values = [v for _, v in steps]
+            check("%s: each step reaches the X server in order" % name, values == expected,
+                  values)
+            span = steps[-1][0] - steps[0][0]
+            check("%s: the steps arrive spread over the fade, not in one burst" % name,
+                  0.05 <= span <= 1.5 and steps[-1][0] - t0 <= 2.0, "%.3f s" % span)
+            d.shot(os.path.join(args.shots, shot), 1270, 0, 260, 44)
+        spy.stop()
+        subprocess.run(["/usr/bin/convert", os.path.join(args.shots, "fade-1.png"),
+                        os.path.join(args.shots, "fade-2.png"),
+                        os.path.join(args.shots, "fade-3.png"), "-append",
+                        os.path.join(args.shots, "fade.png")])
+
+        # The error box: in sight above the xterm, and the bar still answers a drag under it.
+        box = wait_for(lambda: next((w for w in d.windows(app.pid) if w != bar), None), 15,
+                       "the error box")
+        bx, by, bw, bh, _ = d.geometry(box)
+        stack = d.stacking()
+        check("the error box is stacked above the xterm",
+              stack.index(int(box)) > stack.index(int(xterm)), stack)
+        check("the error box is kept above",
+              "_NET_WM_STATE_ABOVE" in d.run("xprop", "-id", box, "_NET_WM_STATE"))
+        d.shot(os.path.join(args.shots, "error-box.png"), bx - 20, 0, 1550 - bx, by + bh + 20)
+        d.drag((1490, 28), (-10, 0), 20)
+        check("the bar drags while the box is up",
+              eventually(lambda: d.geometry(bar)[:2] == (1080, 0) or None), d.geometry(bar))
+        d.run("xdotool", "mousemove", str(bx + bw - 50), str(by + bh - 20), "click", "1")
+        check("OK takes the box away", eventually(lambda: box not in d.windows(app.pid) or None))
+        d.drag((1290, 28), (10, 0), 20)
+        wait_for(lambda: d.geometry(bar)[0] == 1280 or None, 5, "the bar back at 1280")
+        d.run("xdotool", "mousemove", "300", "700", "click", "1")
+        wait_for(lambda: d.focus() == xterm, 5, "the xterm's focus again")
+
+        # Presses and drags on the bar's parts: (what, press point from the bar's left, step,
+        # steps, where the bar's left should end from where it began and where the pointer ended).
+        rows = [
+            ("a drag by the status label follows the pointer, top kept at 0", (210, 28),
+             (-10, 3), 20, lambda start, end: end - 210),
+            ("a drag by the clock follows the pointer back", (110, 10), (10, -1), 20,
+             lambda start, end: start + 200),
+            ("a press-and-move on the link label leaves the bar in place", (20, 28), (10, 0),
+             30, lambda start, end: start),
+            ("a press-and-move on the menu button leaves the bar in place", (19, 12), (10, 0),
+             30, lambda start, end: start),
+        ]
+        for what, press, step, count, expect in rows:
+            start_left = d.geometry(bar)[0]
+            end = d.drag((start_left + press[0], press[1]), step, count)
+            want = (expect(start_left, end[0]), 0)
+            settled = eventually(lambda: d.geometry(bar)[:2] == want or None)
+            check(what, settled and d.focus() == xterm, (d.geometry(bar), want, d.focus()))
+        check("the site opens only on a click on the link", not os.path.exists(opened))
+        d.run("xdotool", "mousemove", "1300", "28", "click", "1")
+        check("the click on the link opens the site",
+              eventually(lambda: os.path.exists(opened) or None, 5))
+        check("no pop-up menu stayed open", d.windows(app.pid) == [bar], d.windows(app.pid))
+
+        # "Show desktop" hides the xterm and leaves the bar.
+        d.run("wmctrl", "-k", "on")
+        wait_for(lambda: d.geometry(xterm)[4] == "IsUnMapped" or None, 5, "the desktop shown")
+        check("after show desktop the bar is still mapped", d.geometry(bar)[4] == "IsViewable",
+              d.geometry(bar))
+        d.run("wmctrl", "-k", "off")
+        wait_for(lambda: d.geometry(xterm)[4] == "IsViewable" or None, 5, "the xterm back")
+
+        # The options dialog's first showing is centred on the primary monitor.
+        d.run("xdotool", "mousemove", "1299", "12", "click", "1")
+        menu = wait_for(lambda: next((w for w in d.windows(app.pid) if w != bar), None), 5,
+                        "the menu")
+        mx, my, mw, mh, _ = d.geometry(menu)
+        d.run("xdotool", "mousemove", str(mx + 40), str(my + mh * 7 // 10), "click", "1")
+        dialog = wait_for(lambda: next((w for w in d.windows(app.pid)
+                                        if w not in (bar, menu)), None), 5, "the options")
+        check("the options dialog is centred on its first showing",
+              d.geometry(dialog)[:4] == (744, 315, 432, 450), d.geometry(dialog))
+        d.run("xdotool", "mousemove", "1124", "739", "click", "1")  # Cancel
+        wait_for(lambda: d.windows(app.pid) == [bar] or None, 5, "the options to close")
+
+        # Onto the scale-2 monitor: the bar doubles, and its shape with it.
+        end = d.drag((1490, 28), (50, 0), 20)
+        eventually(lambda: d.geometry(bar)[2] == 480 or None)
+        bx, by, bw, bh, _ = d.geometry(bar)
+        check("on the scale-2 monitor the bar ends under the hand",
+              (bx, by, bw, bh) == (end[0] - 2 * 210, 0, 480, 68), (bx, by, bw, bh, end))
+        check("on the scale-2 monitor the shape follows", d.shape(bar) == "480x68",
+              d.shape(bar))
+        d.run("xdotool", "mousemove", "300", "700")
+        d.shot(os.path.join(args.shots, "bar-scale2.png"), bx - 10, 0, bw + 20, bh + 10)
+
+        print("%d failed" % len(failures))
+        return 1 if failures else 0
+    finally:
+        for p in reversed(procs):
+            if p.poll() is None:
+                p.kill()
+                p.wait()
+        xvfb.kill()
+        xvfb.wait()
+        shutil.rmtree(scratch, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -217,15 +217,26 @@ TEST(Options, DialogButtonsAndTheSequence)
         return o.exec();
     }));
 
-    // OK saves and reloads the live settings; the dialog opens scrolled to the top.
+    // OK saves and reloads the live settings; the dialog opens scrolled to the top, and Tab
+    // goes from the buttons straight into the panels, the scroll area being no stop itself.
     int scrolledTo = -1;
+    std::vector<std::string> tabStops;
     EXPECT_TRUE(RunOptionsSequence(dialog, settings, d.ini, [&](TOptions &o) {
         scrolledTo = o.ScrollBox1->verticalScrollBar()->value();
+        QWidget *w = o.btnConfirm;
+        do {
+            if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(&o))
+                tabStops.push_back(w->objectName().toStdString());
+            w = w->nextInFocusChain();
+        } while (w != o.btnConfirm && tabStops.size() < 40);
         o.cb2->setChecked(true);
         QTimer::singleShot(0, o.btnConfirm, &QPushButton::click);
         return o.exec();
     }));
     EXPECT_EQ(scrolledTo, 0);
+    EXPECT_EQ(tabStops,
+        (std::vector<std::string> {"btnConfirm", "btnCancel", "Edit1", "cb1", "ed1", "clb2", "clb1",
+            "cb2", "ed3", "ed4", "cb3", "ed5"}));
     EXPECT_TRUE(settings.AutoHide());
     EXPECT_EQ(settings.SNTPServer(), "edited.example.test");
 

@@ -49,6 +49,13 @@ TEST(BaseWindow, DragsByAnyPointAndOnlyWithTheLeftButton)
     bar.FormMouseDown(Qt::LeftButton, Qt::ControlModifier, 5, 5);
     EXPECT_FALSE(bar.AlphaBlend());
     EXPECT_TRUE(bar.Dragging());
+    // The drag goes by the pointer's screen position and its own account of where it put the
+    // window, so a window manager's late report of an earlier step loses no movement.
+    bar.FormMouseDown(Qt::LeftButton, Qt::NoModifier, 0, 0, QPoint(500, 10));
+    bar.FormMouseMove(Qt::LeftButton, 0, 0, QPoint(490, 13));
+    bar.move(320, 10); // the report of where the window was before that step
+    bar.FormMouseMove(Qt::LeftButton, 0, 0, QPoint(480, 16));
+    EXPECT_EQ(bar.pos(), QPoint(300, 16));
 }
 
 TEST(BaseWindow, GripResizesWithinTheLimits)

@@ -4,9 +4,9 @@
 #include "SettingRules.h"
 
 #include <QApplication>
-#include <QGuiApplication>
 #include <QCheckBox>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>

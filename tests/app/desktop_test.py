@@ -16,7 +16,8 @@ import tempfile
 import threading
 import time
 
-from e2e_test import skip, wait_for, x
+sys.dont_write_bytecode = True  # the shared helpers are imported from the source tree
+from e2e_test import skip, start_xvfb, wait_for, x
 
 FAKETIME = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 OPACITY = "_NET_WM_WINDOW_OPACITY"
@@ -32,24 +33,6 @@ def eventually(predicate, seconds=3):
 
 def start(cmd, env):
     return subprocess.Popen(cmd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-
-def start_xvfb():
-    r, w = os.pipe()
-    proc = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "3840x1080x24",
-                             "-nolisten", "tcp"], pass_fds=(w,), stderr=subprocess.DEVNULL)
-    os.close(w)
-    number = b""
-    while not number.endswith(b"\n"):
-        chunk = os.read(r, 16)
-        if not chunk:
-            break
-        number += chunk
-    os.close(r)
-    if not number.strip():
-        proc.kill()
-        skip("Xvfb did not start")
-    return proc, ":" + number.decode().strip()
 
 
 class Desktop:
@@ -137,7 +120,7 @@ def main():
     os.makedirs(args.shots, exist_ok=True)
 
     scratch = tempfile.mkdtemp(prefix="quorvane-desktop-")
-    xvfb, display = start_xvfb()
+    xvfb, display = start_xvfb("3840x1080x24")
     d = Desktop(display)
     env = dict(os.environ, DISPLAY=display)
     env.pop("WAYLAND_DISPLAY", None)

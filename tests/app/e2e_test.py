@@ -99,11 +99,11 @@ def eastern_session_around_now():
     return "# made by the end-to-end test\n%s - %s\n" % (opens.strftime(fmt), closes.strftime(fmt))
 
 
-def start_xvfb():
+def start_xvfb(screen="1920x1080x24"):
     if not shutil.which("Xvfb"):
         skip("Xvfb is not installed")
     r, w = os.pipe()
-    proc = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1920x1080x24",
+    proc = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", screen,
                              "-nolisten", "tcp"], pass_fds=(w,), stderr=subprocess.DEVNULL)
     os.close(w)
     number = b""

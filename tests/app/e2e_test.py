@@ -161,10 +161,11 @@ def main():
 
     os.makedirs(args.shots, exist_ok=True)
     scratch = tempfile.mkdtemp(prefix="quorvane-e2e-")
-    xvfb, display = start_xvfb()
+    # The servers first: a port in use then fails the test without leaving an X server behind.
     sntp = SntpServer()
     sntp.start()
     http_server, http_requests = make_http_server(args.http_port, eastern_session_around_now())
+    xvfb, display = start_xvfb()
     proc = None
     try:
         exe = os.path.join(scratch, "quorvane")

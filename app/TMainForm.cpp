@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QDialog>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QLabel>
@@ -91,8 +90,8 @@ TMainForm::TMainForm(const TMainFormConfig &config)
         player = mp;
     }
     // Network answers arrive from the event loop; what escapes applying one is reported.
-    FSntp.SetGuard(Guarded);
-    FHttp.SetGuard(Guarded);
+    FSntp.SetGuard([](const std::function<void()> &f) { Guarded(f); });
+    FHttp.SetGuard([](const std::function<void()> &f) { Guarded(f); });
     ISntpSource *sntp = config.Sntp ? config.Sntp : &FSntp;
     FSettings = new TOptions(sntp, this);
     TEngineServices services;
@@ -374,17 +373,14 @@ void TMainForm::closeEvent(QCloseEvent *event)
             hide();
             for (QTimer *t : {Timer11, Timer1Refresh, AutoHideTimer})
                 t->stop();
-            const QWidgetList before = QApplication::topLevelWidgets();
-            ReportError(e.what());
-            for (QWidget *w : QApplication::topLevelWidgets()) {
-                auto *box = qobject_cast<QDialog *>(w);
-                if (!box || before.contains(w) || !box->isVisible())
-                    continue;
-                QEventLoop wait;
-                connect(box, &QDialog::finished, &wait, &QEventLoop::quit);
-                connect(box, &QObject::destroyed, &wait, &QEventLoop::quit);
+            QEventLoop wait;
+            bool dismissed = false;
+            ReportError(e.what(), [&] {
+                dismissed = true;
+                wait.quit();
+            });
+            if (!dismissed)
                 wait.exec();
-            }
         }
     }
     QCoreApplication::quit();

@@ -42,7 +42,7 @@ int main(int argc, char **argv)
     TMainForm form(config);
 
     TSntpSource sntp;
-    sntp.SetGuard(Guarded);
+    sntp.SetGuard([](const std::function<void()> &f) { Guarded(f); });
     TOptions options(&sntp);
     form.SetOptionsDialog(&options);
 

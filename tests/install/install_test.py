@@ -7,7 +7,6 @@ Exit 77 means "skipped".
 """
 import argparse
 import os
-import random
 import shlex
 import shutil
 import stat
@@ -17,45 +16,11 @@ import sys
 import tempfile
 import time
 
+sys.dont_write_bytecode = True  # the shared helpers are imported from the source tree
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "app"))
+from e2e_test import skip, start_xvfb, wait_for  # noqa: E402
+
 ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
-
-
-def skip(why):
-    print("SKIPPED: " + why)
-    sys.exit(77)
-
-
-def wait_for(predicate, seconds, what):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(0.05)
-    raise AssertionError("timed out waiting for " + what)
-
-
-def start_xvfb():
-    """Xvfb on a free display; a random high number keeps clear of other users' low ones."""
-    for number in random.sample(range(200, 900), 10):
-        if os.path.exists("/tmp/.X11-unix/X%d" % number):
-            continue
-        r, w = os.pipe()
-        proc = subprocess.Popen(["Xvfb", ":%d" % number, "-displayfd", str(w), "-screen", "0",
-                                 "1280x800x24", "-nolisten", "tcp"], pass_fds=(w,),
-                                stderr=subprocess.DEVNULL)
-        os.close(w)
-        ready = b""
-        while not ready.endswith(b"\n"):
-            chunk = os.read(r, 16)
-            if not chunk:
-                break
-            ready += chunk
-        os.close(r)
-        if ready.strip():
-            return proc, ":%d" % number
-        proc.wait()
-    skip("Xvfb did not start")
 
 
 def read_entry(path):
@@ -159,7 +124,7 @@ def main():
         edited = b"[Quorvane]\nUseSNTP=0\nTransparency=20\n"
         with open(ini, "wb") as f:
             f.write(edited)
-        xvfb, display = start_xvfb()
+        xvfb, display = start_xvfb("1280x800x24")
         elsewhere = os.path.join(scratch, "elsewhere")
         os.makedirs(elsewhere)
         xenv = dict(env, DISPLAY=display, QT_QPA_PLATFORM="xcb")

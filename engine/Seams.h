@@ -11,7 +11,7 @@
 
 namespace quorvane {
 
-// The settings that clock synchronisation reads at every use.
+// The settings the engine reads at every use.
 class IClockSettings
 {
 public:
@@ -19,6 +19,8 @@ public:
     virtual bool UseSNTP() const = 0;
     virtual std::string SNTPServer() const = 0;
     virtual int32_t SNTPPort() const = 0;
+    // Pre-market and after-hours on the bar; the alarms keep to the regular sessions.
+    virtual bool ExtendedHours() const = 0;
 };
 
 // The three results of one SNTP exchange that synchronisation uses; all 0 when no complete

@@ -134,14 +134,14 @@ TOptions::TOptions(ISntpSource *sntp, QWidget *parent)
     // The area holds the tab stops; it is none itself.
     ScrollBox1->setFocusPolicy(Qt::NoFocus);
     auto *content = new QWidget;
-    content->setFixedHeight(685);
+    content->setFixedHeight(708);
     auto *stack = new QVBoxLayout(content);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
     Panel4 = MakePanel("Panel4", 148);
     Panel3 = MakePanel("Panel3", 391);
     Panel1 = MakePanel("Panel1", 85);
-    Panel2 = MakePanel("Panel2", 61);
+    Panel2 = MakePanel("Panel2", 84);
     for (QFrame *p : {Panel4, Panel3, Panel1, Panel2})
         stack->addWidget(p);
     ScrollBox1->setWidget(content);
@@ -195,6 +195,9 @@ TOptions::TOptions(ISntpSource *sntp, QWidget *parent)
             QStringLiteral("Transparency level") + kBlanks25 + QStringLiteral("(0-100)"), Panel2),
         "Label5", 12, 32);
     ed5 = Place(new QLineEdit(QStringLiteral("50"), Panel2), "ed5", 118, 29, 66, 19);
+    // Below the last line, on the check boxes' pitch; the panel grew by this one line.
+    cb4 = Place(new QCheckBox(QStringLiteral("Show pre-market and after-hours"), Panel2), "cb4", 11,
+        55, 203, 17);
     // The fields sit over the blank stretch of their labels, so each line reads as a sentence.
     for (QLineEdit *e : {ed3, ed4, ed5})
         e->raise();
@@ -202,7 +205,7 @@ TOptions::TOptions(ISntpSource *sntp, QWidget *parent)
 
     setTabOrder(btnConfirm, btnCancel);
     setTabOrder(btnCancel, ScrollBox1);
-    QWidget *order[] = {ScrollBox1, Edit1, cb1, ed1, clb2, clb1, cb2, ed3, ed4, cb3, ed5};
+    QWidget *order[] = {ScrollBox1, Edit1, cb1, ed1, clb2, clb1, cb2, ed3, ed4, cb3, ed5, cb4};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -252,6 +255,7 @@ void TOptions::LoadFromIni(const std::string &path)
     ed4->setText(QString::number(integer("AlwaysShowXMinutesBeforeClosing", "60", 60)));
     cb3->setChecked(IniOnOff(ReadIniString(path, Section, "ShowEasternTime", "1"), true));
     ed5->setText(QString::number(ClampTransparency(integer("Transparency", "50", 50))));
+    cb4->setChecked(IniOnOff(ReadIniString(path, Section, "ExtendedHours", "0"), false));
 }
 
 void TOptions::SaveToIni(const std::string &path)
@@ -273,7 +277,8 @@ void TOptions::SaveToIni(const std::string &path)
             {"AlwaysShowXMinutesBeforeOpening", L1(ed3->text())},
             {"AlwaysShowXMinutesBeforeClosing", L1(ed4->text())},
             {"ShowEasternTime", onOff(cb3->isChecked())},
-            {"Transparency", std::to_string(Transparency())}});
+            {"Transparency", std::to_string(Transparency())},
+            {"ExtendedHours", onOff(cb4->isChecked())}});
     // One replace of the file for the whole dialog: all keys are saved, or none.
     if (!WriteIniStrings(path, Section, entries))
         throw EIniFileException("Unable to write to " + path);
@@ -317,6 +322,11 @@ bool TOptions::ShowEasternTime() const
 int32_t TOptions::Transparency() const
 {
     return ClampTransparency(IniInteger(L1(ed5->text()), 50));
+}
+
+bool TOptions::ExtendedHours() const
+{
+    return cb4->isChecked();
 }
 
 void TOptions::btnConfirmClick()

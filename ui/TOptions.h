@@ -47,6 +47,7 @@ public:
     int32_t AlwaysShowXMinutesBeforeClosing() const;
     bool ShowEasternTime() const;
     int32_t Transparency() const;
+    bool ExtendedHours() const override;
 
     void btnConfirmClick();
     void btnCancelClick();
@@ -63,7 +64,7 @@ public:
     QPushButton *btnConfirm, *btnCancel;
     QScrollArea *ScrollBox1;
     QFrame *Panel4, *Panel3, *Panel1, *Panel2;
-    QCheckBox *cb1, *cb2, *cb3;
+    QCheckBox *cb1, *cb2, *cb3, *cb4;
     QLineEdit *Edit1, *ed1, *ed3, *ed4, *ed5;
     QToolButton *SpeedButton1, *SpeedButton2;
     QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label7, *Label8, *Label10, *Label11;

@@ -44,7 +44,9 @@ public:
     bool UseSNTP() const override { return useSntp; }
     std::string SNTPServer() const override { return server; }
     int32_t SNTPPort() const override { return port; }
+    bool ExtendedHours() const override { return extendedHours; }
     bool useSntp = false;
+    bool extendedHours = false;
     std::string server = "time.test";
     int32_t port = 123;
 };

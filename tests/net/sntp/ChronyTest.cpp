@@ -95,6 +95,7 @@ public:
     bool UseSNTP() const override { return true; }
     std::string SNTPServer() const override { return "localhost"; }
     int32_t SNTPPort() const override { return port; }
+    bool ExtendedHours() const override { return false; }
     int port;
 };
 

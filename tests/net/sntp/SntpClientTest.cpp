@@ -374,6 +374,7 @@ TEST(SntpClient, SyncClockWithSntpOffSendsNothing)
         bool UseSNTP() const override { return false; }
         std::string SNTPServer() const override { return "127.0.0.1"; }
         int32_t SNTPPort() const override { return port; }
+        bool ExtendedHours() const override { return false; }
         int port;
     } settings(server.Port());
     const SyncedOffsets offsets = SyncThroughRealClient(settings);

@@ -95,7 +95,9 @@ TEST(Options, FreshDefaults)
     EXPECT_EQ(Checked(o.clb2), (std::vector<int> {0, 60}));
     EXPECT_EQ(o.clb1->item(1)->text(), "1 minute before opening");
     EXPECT_EQ(o.cb1->text(), "Use SNTP serrver");
-    EXPECT_EQ(o.ScrollBox1->widget()->height(), 685);
+    EXPECT_FALSE(o.ExtendedHours());
+    // 685 and the one line of the extended-hours box.
+    EXPECT_EQ(o.ScrollBox1->widget()->height(), 708);
 }
 
 TEST(Options, LoadingEdgeCases)
@@ -171,7 +173,8 @@ TEST(Options, SavesEveryKeyInOrderAndRoundTrips)
         << text;
     EXPECT_NE(
         text.find("60_minutes_before_close=1\nAutoHide=0\nAlwaysShowXMinutesBeforeOpening=15"
-                  "\nAlwaysShowXMinutesBeforeClosing=60\nShowEasternTime=1\nTransparency=100\n"),
+                  "\nAlwaysShowXMinutesBeforeClosing=60\nShowEasternTime=1\nTransparency=100\n"
+                  "ExtendedHours=0\n"),
         std::string::npos)
         << text;
     TOptions back(nullptr);
@@ -230,14 +233,16 @@ TEST(Options, DialogButtonsAndTheSequence)
             w = w->nextInFocusChain();
         } while (w != o.btnConfirm && tabStops.size() < 40);
         o.cb2->setChecked(true);
+        o.cb4->setChecked(true);
         QTimer::singleShot(0, o.btnConfirm, &QPushButton::click);
         return o.exec();
     }));
     EXPECT_EQ(scrolledTo, 0);
     EXPECT_EQ(tabStops,
         (std::vector<std::string> {"btnConfirm", "btnCancel", "Edit1", "cb1", "ed1", "clb2", "clb1",
-            "cb2", "ed3", "ed4", "cb3", "ed5"}));
+            "cb2", "ed3", "ed4", "cb3", "ed5", "cb4"}));
     EXPECT_TRUE(settings.AutoHide());
+    EXPECT_TRUE(settings.ExtendedHours());
     EXPECT_EQ(settings.SNTPServer(), "edited.example.test");
 
     // With a file, the dialog is loaded from it before showing.

@@ -1,6 +1,7 @@
 #include "TMarketEngine.h"
 
 #include "EasternTime.h"
+#include "ExtendedHours.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -279,10 +280,12 @@ void TMarketEngine::Timer11Timer()
             CheckAlarm(0, false);
         return;
     }
-    ShowTexts(FormatCountdown(remaining), open ? "Market Open" : "Market Closed");
-    const TColor color = open ? clLime : clRed;
-    if (S.Display->Color(Label::Status) != color)
-        S.Display->SetColor(Label::Status, color);
+    TExtendedState shown {open ? "Market Open" : "Market Closed", open ? clLime : clRed, remaining};
+    if (S.Settings->ExtendedHours())
+        shown = ExtendedEvent(FSessions, FCursor, eastern + LastEasternBias, open, remaining);
+    ShowTexts(FormatCountdown(shown.Remaining), shown.Status);
+    if (S.Display->Color(Label::Status) != shown.Color)
+        S.Display->SetColor(Label::Status, shown.Color);
     if (!S.Player->IsPlaying())
         CheckAlarm(remaining, open);
 }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -440,4 +441,75 @@ TEST(TickTexts, NoScheduleNeverPlaysAndKeepsTheStatusColour)
     EXPECT_EQ(rig.display.Text(Label::Status), "The schedule needs update");
     EXPECT_EQ(rig.display.Color(Label::Status), 0x123456u);
     EXPECT_TRUE(rig.player.played.empty());
+}
+
+TEST(TickTexts, ExtendedHoursAroundTheRegularSessions)
+{
+    const char *C = "Market Closed", *O = "Market Open", *P = "Pre-Market", *A = "After Hours";
+    // Status up to and at the boundary, countdown 1 s before and at it, then 1 s after.
+    struct Seen
+    {
+        const char *status, *before, *at, *statusAfter, *after;
+    };
+    struct Row
+    {
+        TDateTime boundary;
+        Seen off, on;
+    };
+    // A normal Tuesday, Wednesday before the holiday, Friday's early close, a weekend.
+    const Row rows[] = {
+        {At(2026, 11, 24, 4, 0), {C, "5:30:01", "5:30:00", C, "5:29:59"},
+            {C, "0:00:01", "0:00:00", P, "5:29:59"}},
+        {At(2026, 11, 24, 9, 30), {C, "0:00:01", "0:00:00", O, "6:29:59"},
+            {P, "0:00:01", "0:00:00", O, "6:29:59"}},
+        {At(2026, 11, 24, 16, 0), {O, "0:00:01", "0:00:00", C, "17:29:59"},
+            {O, "0:00:01", "0:00:00", A, "3:59:59"}},
+        {At(2026, 11, 24, 20, 0), {C, "13:30:01", "13:30:00", C, "13:29:59"},
+            {A, "0:00:01", "0:00:00", C, "7:59:59"}},
+        {At(2026, 11, 25, 16, 0), {O, "0:00:01", "0:00:00", C, "41:29:59"},
+            {O, "0:00:01", "0:00:00", A, "3:59:59"}},
+        {At(2026, 11, 25, 20, 0), {C, "37:30:01", "37:30:00", C, "37:29:59"},
+            {A, "0:00:01", "0:00:00", C, "31:59:59"}},
+        {At(2026, 11, 26, 4, 0), {C, "29:30:01", "29:30:00", C, "29:29:59"},
+            {C, "24:00:01", "24:00:00", C, "23:59:59"}},
+        {At(2026, 11, 27, 13, 0), {O, "0:00:01", "0:00:00", C, "68:29:59"},
+            {O, "0:00:01", "0:00:00", A, "3:59:59"}},
+        {At(2026, 11, 27, 17, 0), {C, "64:30:01", "64:30:00", C, "64:29:59"},
+            {A, "0:00:01", "0:00:00", C, "58:59:59"}},
+        {At(2026, 11, 30, 4, 0), {C, "5:30:01", "5:30:00", C, "5:29:59"},
+            {C, "0:00:01", "0:00:00", P, "5:29:59"}},
+    };
+    const std::map<std::string, TColor> colours {
+        {C, clRed}, {O, clLime}, {P, 0x0000BFFF}, {A, 0x0000BFFF}};
+    std::vector<std::string> played[2];
+    for (bool extended : {false, true}) {
+        Rig rig;
+        rig.settings.extendedHours = extended;
+        rig.Schedule("11/24/2026 9:30 am - 11/24/2026 4:00 pm\n"
+                     "11/25/2026 9:30 am - 11/25/2026 4:00 pm\n"
+                     "11/27/2026 9:30 am - 11/27/2026 1:00 pm\n"
+                     "11/30/2026 9:30 am - 11/30/2026 4:00 pm\n");
+        rig.Sound("0_min_before_opening.wav");
+        rig.Sound("0_min_before_closing.wav");
+        rig.engine.LoadSchedule();
+        for (const Row &r : rows) {
+            const Seen &e = extended ? r.on : r.off;
+            // Off the whole second, so the countdown shows a plain truncation.
+            const double seconds[] = {-1.05, 0, 0.95};
+            const char *countdowns[] = {e.before, e.at, e.after};
+            for (int i = 0; i < 3; ++i) {
+                rig.clock.now = r.boundary + seconds[i] * kSecond + kEst;
+                rig.engine.Timer11Timer();
+                const char *status = i < 2 ? e.status : e.statusAfter;
+                const std::string where = std::to_string(r.boundary) + (extended ? " on " : " off ")
+                    + std::to_string(seconds[i]) + " s";
+                EXPECT_EQ(rig.display.Text(Label::Status), status) << where;
+                EXPECT_EQ(rig.display.Color(Label::Status), colours.at(status)) << where;
+                EXPECT_EQ(rig.display.Text(Label::Countdown), countdowns[i]) << where;
+            }
+        }
+        played[extended] = rig.player.played;
+    }
+    EXPECT_EQ(played[0].size(), 4u);
+    EXPECT_EQ(played[1], played[0]) << "the alarms keep to the regular opening and closings";
 }

@@ -82,6 +82,7 @@ int ScreenWidth()
 TMainForm::TMainForm(const TMainFormConfig &config)
     : FConfig(config)
     , FDesktopLock(this)
+    , FArea(config.WorkArea ? config.WorkArea : &FWorkArea)
 {
     setWindowTitle(QStringLiteral("Quorvane"));
     ISoundPlayer *player = config.Player;
@@ -149,7 +150,7 @@ TMainForm::TMainForm(const TMainFormConfig &config)
 
     // The creation handler: provisional place, settings, schedule, stored bounds.
     const int left = ScreenWidth() / 3 * 2;
-    setGeometry(left, 0, 260, 34);
+    setGeometry(left, TopEdge(left, 260), 260, 34);
     FormResize();
     if (IniFileReadable(IniPath()))
         FSettings->LoadFromIni(IniPath());
@@ -175,7 +176,13 @@ void TMainForm::LoadBounds(const std::string &path)
         = IniInteger(ReadIniString(path, TOptions::Section, "Left", ""), ScreenWidth() / 3 * 2);
     const int32_t height = IniInteger(ReadIniString(path, TOptions::Section, "Height", ""), 34);
     const int32_t width = IniInteger(ReadIniString(path, TOptions::Section, "Width", ""), 240);
-    setGeometry(left, 0, width, height);
+    setGeometry(left, TopEdge(left, width), width, height);
+}
+
+int TMainForm::TopEdge(int left, int width) const
+{
+    // The monitor under the bar's middle; its bottom row is on screen even when retracted.
+    return FArea->Top(QPoint(left + width / 2, y() + height() - 1));
 }
 
 void TMainForm::SaveBounds(const std::string &path)
@@ -270,22 +277,28 @@ void TMainForm::FormMouseMove(Qt::MouseButtons buttons, int x, int y, QPoint scr
 {
     TBaseMainForm::FormMouseMove(buttons, x, y, screen);
     // A pointer over a retracted bar brings it back; a drag has already put it at the top.
-    if (this->y() != 0 || !l2->isVisibleTo(this))
+    if (this->y() != TopEdge() || !l2->isVisibleTo(this))
         RevealWindow();
 }
 
 void TMainForm::RetractWindow()
 {
-    if (y() != 4 - height())
-        move(x(), 4 - height());
+    // The strip lies at the top of the work area; the rest of the bar would cover a panel
+    // above it, so it is cut away before the move and put back after the reveal.
+    const int top = TopEdge();
+    SetHiddenRows(height() - 4);
+    if (y() != top + 4 - height())
+        move(x(), top + 4 - height());
     Label1->setVisible(false);
     l2->setVisible(false);
 }
 
 void TMainForm::RevealWindow()
 {
-    if (y() != 0)
-        move(x(), 0);
+    const int top = TopEdge();
+    if (y() != top)
+        move(x(), top);
+    SetHiddenRows(0);
     Label1->setVisible(true);
     l2->setVisible(true);
 }
@@ -309,7 +322,7 @@ void TMainForm::AutoHideTimerTimer()
     }
     switch (DecideAutoHide(in)) {
     case AutoHideAction::Reveal:
-        if (y() != 0 || !l2->isVisibleTo(this))
+        if (y() != TopEdge() || !l2->isVisibleTo(this))
             RevealWindow();
         break;
     case AutoHideAction::Retract:

@@ -8,6 +8,7 @@
 #include "TBaseMainForm.h"
 #include "TMarketEngine.h"
 #include "TSntpSource.h"
+#include "X11Window.h"
 
 #include <memory>
 #include <string>
@@ -34,6 +35,7 @@ struct TMainFormConfig
     IHttpFetch *Http = nullptr; // libcurl when null
     ISntpSource *Sntp = nullptr; // the SNTP client when null
     const IFileSystem *Files = nullptr; // the POSIX file system when null
+    const IWorkArea *WorkArea = nullptr; // the desktop's when null
 };
 
 // The bar: the clock, the countdown and the market state, its menu, timers and bounds.
@@ -84,13 +86,20 @@ public:
     QTimer *Timer11, *Timer1Refresh, *AutoHideTimer;
 
 protected:
-    // The bar belongs to the top edge: a drag moves it sideways only.
-    QPoint DragTarget(QPoint topLeft) const override { return {topLeft.x(), 0}; }
+    // The bar belongs to the top edge: a drag moves it sideways only, onto the top of the work
+    // area of the monitor it comes to.
+    QPoint DragTarget(QPoint topLeft) const override
+    {
+        return {topLeft.x(), TopEdge(topLeft.x(), width())};
+    }
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The top edge for a bar of this width at this left: the work area's top on its monitor.
+    int TopEdge(int left, int width) const;
+    int TopEdge() const { return TopEdge(x(), width()); }
     void PlaceRightAligned();
     QLabel *LabelOf(Label label) const;
 
@@ -100,6 +109,8 @@ private:
     TCurlHttpFetch FHttp;
     TSntpSource FSntp;
     TDesktopLock FDesktopLock;
+    TX11WorkArea FWorkArea;
+    const IWorkArea *FArea = nullptr;
     TSoundPlayer *mp = nullptr;
     TOptions *FSettings = nullptr;
     TOptions *Options = nullptr;

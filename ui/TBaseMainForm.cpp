@@ -168,7 +168,7 @@ void TBaseMainForm::SetPointerInside(bool inside)
 
 void TBaseMainForm::CheckPointer()
 {
-    SetPointerInside(isVisible() && rect().contains(mapFromGlobal(QCursor::pos())));
+    SetPointerInside(isVisible() && VisibleShape().contains(mapFromGlobal(QCursor::pos())));
 }
 
 void TBaseMainForm::mousePressEvent(QMouseEvent *event)
@@ -220,13 +220,25 @@ void TBaseMainForm::UpdateShape()
     // The platform holds the shape in device pixels: a new scale needs it again even when the
     // size in the window's own pixels stayed the same.
     const QSize device = (QSizeF(size()) * devicePixelRatioF()).toSize();
-    if (device == FShapeDeviceSize)
+    if (device == FShapeDeviceSize && FHiddenRows == FShapeHiddenRows)
         return;
     FShapeDeviceSize = device;
-    const QRegion shape = Shape(width(), height());
+    FShapeHiddenRows = FHiddenRows;
+    const QRegion shape = VisibleShape();
     if (mask() == shape)
         clearMask();
     setMask(shape);
+}
+
+QRegion TBaseMainForm::VisibleShape() const
+{
+    return Shape(width(), height()) & QRegion(0, FHiddenRows, width(), height() - FHiddenRows);
+}
+
+void TBaseMainForm::SetHiddenRows(int rows)
+{
+    FHiddenRows = std::max(rows, 0);
+    UpdateShape();
 }
 
 bool TBaseMainForm::event(QEvent *event)

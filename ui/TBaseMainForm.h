@@ -43,6 +43,9 @@ public:
     // Whether the pointer is over the window, as enter and leave events tell it.
     bool PointerInside() const { return FPointerInside; }
     void SetPointerInside(bool inside);
+    // Hides the window's top rows from sight and from the pointer; 0 shows the whole window.
+    void SetHiddenRows(int rows);
+    int HiddenRows() const { return FHiddenRows; }
     // How often the window opacity was handed to the platform.
     int OpacityApplications() const { return FOpacityApplications; }
 
@@ -74,6 +77,7 @@ private:
     void UpdateFade();
     void CheckPointer();
     void UpdateShape();
+    QRegion VisibleShape() const;
 
     QTimer *Timer2;
     QPoint FDragPoint;
@@ -90,6 +94,8 @@ private:
     double FAppliedOpacity = -1;
     int FOpacityApplications = 0;
     QSize FShapeDeviceSize;
+    int FHiddenRows = 0;
+    int FShapeHiddenRows = 0;
 };
 
 } // namespace quorvane

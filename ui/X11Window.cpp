@@ -1,12 +1,15 @@
 #include "X11Window.h"
 
 #include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
 #include <xcb/xcb.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
+#include <string>
 
 namespace quorvane {
 
@@ -26,6 +29,21 @@ xcb_connection_t *Connection()
 {
     auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     return x11 ? x11->connection() : nullptr;
+}
+
+std::vector<uint32_t> Cardinals(xcb_connection_t *c, xcb_window_t window, xcb_atom_t property)
+{
+    std::vector<uint32_t> values;
+    const xcb_get_property_cookie_t cookie
+        = xcb_get_property(c, 0, window, property, XCB_ATOM_CARDINAL, 0, 1024);
+    if (xcb_get_property_reply_t *reply = xcb_get_property_reply(c, cookie, nullptr)) {
+        if (reply->format == 32) {
+            const auto *v = static_cast<const uint32_t *>(xcb_get_property_value(reply));
+            values.assign(v, v + xcb_get_property_value_length(reply) / 4);
+        }
+        std::free(reply);
+    }
+    return values;
 }
 
 } // namespace
@@ -52,11 +70,106 @@ void SkipTaskbar(QWidget *window)
         atoms.assign(v, v + xcb_get_property_value_length(reply) / 4);
         std::free(reply);
     }
-    for (const char *name : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"})
+    for (const char *name :
+        {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER", "_NET_WM_STATE_STICKY"})
         atoms.push_back(Atom(c, name));
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32,
         static_cast<uint32_t>(atoms.size()), atoms.data());
+    // Every workspace from the first showing: window managers read this only when they map.
+    const uint32_t everyDesktop = 0xFFFFFFFF;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, Atom(c, "_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL,
+        32, 1, &everyDesktop);
     xcb_flush(c);
+}
+
+TX11WorkArea::TX11WorkArea()
+{
+    xcb_connection_t *c = Connection();
+    if (!c)
+        return;
+    FRoot = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    FWorkAreaAtom = Atom(c, "_NET_WORKAREA");
+    FDesktopAtom = Atom(c, "_NET_CURRENT_DESKTOP");
+    // Changes of the work area arrive as property changes on the root window.
+    const xcb_get_window_attributes_cookie_t cookie = xcb_get_window_attributes(c, FRoot);
+    if (xcb_get_window_attributes_reply_t *reply
+        = xcb_get_window_attributes_reply(c, cookie, nullptr)) {
+        if (!(reply->your_event_mask & XCB_EVENT_MASK_PROPERTY_CHANGE)) {
+            const uint32_t mask = reply->your_event_mask | XCB_EVENT_MASK_PROPERTY_CHANGE;
+            xcb_change_window_attributes(c, FRoot, XCB_CW_EVENT_MASK, &mask);
+        }
+        std::free(reply);
+    }
+    qGuiApp->installNativeEventFilter(this);
+}
+
+TX11WorkArea::~TX11WorkArea()
+{
+    if (FRoot && qGuiApp)
+        qGuiApp->removeNativeEventFilter(this);
+}
+
+bool TX11WorkArea::nativeEventFilter(const QByteArray &type, void *message, qintptr *)
+{
+    if (type != "xcb_generic_event_t")
+        return false;
+    const auto *event = static_cast<const xcb_generic_event_t *>(message);
+    if ((event->response_type & 0x7F) == XCB_PROPERTY_NOTIFY) {
+        const auto *p = static_cast<const xcb_property_notify_event_t *>(message);
+        if (p->window == FRoot
+            && (p->atom == FWorkAreaAtom || p->atom == FDesktopAtom || p->atom == FMonitorsAtom))
+            FStale = true;
+    }
+    return false;
+}
+
+void TX11WorkArea::Read() const
+{
+    FStale = false;
+    FAreas.clear();
+    xcb_connection_t *c = Connection();
+    const std::vector<uint32_t> current = Cardinals(c, FRoot, FDesktopAtom);
+    const uint32_t desktop = current.empty() ? 0 : current[0];
+    FMonitorsAtom = Atom(c, ("_GTK_WORKAREAS_D" + std::to_string(desktop)).c_str());
+    std::vector<uint32_t> v = Cardinals(c, FRoot, FMonitorsAtom);
+    if (v.size() < 4) {
+        const std::vector<uint32_t> all = Cardinals(c, FRoot, FWorkAreaAtom);
+        const size_t at = 4 * static_cast<size_t>(desktop) + 4 <= all.size() ? 4 * desktop : 0;
+        if (all.size() >= at + 4)
+            v.assign(all.begin() + static_cast<std::ptrdiff_t>(at),
+                all.begin() + static_cast<std::ptrdiff_t>(at) + 4);
+    }
+    for (size_t i = 0; i + 3 < v.size(); i += 4)
+        FAreas.emplace_back(static_cast<int>(v[i]), static_cast<int>(v[i + 1]),
+            static_cast<int>(v[i + 2]), static_cast<int>(v[i + 3]));
+}
+
+int TX11WorkArea::Top(QPoint at) const
+{
+    const QScreen *screen = QGuiApplication::screenAt(at);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return 0;
+    if (!FRoot)
+        return screen->availableGeometry().top();
+    if (FStale)
+        Read();
+    // The toolkit keeps a monitor's top-left in device pixels and scales what lies beyond it.
+    const QRect geometry = screen->geometry();
+    const double scale = screen->devicePixelRatio();
+    const QRect device(geometry.topLeft(), (QSizeF(geometry.size()) * scale).toSize());
+    int top = device.top();
+    long long most = 0;
+    for (const QRect &area : FAreas) {
+        const QRect common = area & device;
+        const long long size = 1LL * common.width() * common.height();
+        if (!common.isEmpty() && size > most) {
+            most = size;
+            top = common.top();
+        }
+    }
+    return geometry.top() + static_cast<int>(std::ceil((top - device.top()) / scale));
 }
 
 } // namespace quorvane

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """The real program on a desktop: Xvfb with two monitors (the second at scale 2), openbox as the
-window manager, a white xterm holding the focus under the bar, and picom when it is installed.
+window manager, a white xterm holding the focus under the bar, and picom when it is installed;
+then on XFCE (xfwm4 and its 27-pixel top panel), where the bar must keep below the panel.
 
 Everything is told from outside, through the X server: the opacity property as it arrives, window
 geometry, shape, stacking and focus. The program's clock is set with libfaketime to two seconds
@@ -8,6 +9,7 @@ before a market opening whose alarm file is no sound, so an error box comes up a
 means "skipped".
 """
 import argparse
+import datetime
 import os
 import shutil
 import subprocess
@@ -54,6 +56,15 @@ class Desktop:
         for line in self.run("xwininfo", "-id", wid, "-shape").splitlines():
             if "Window shape extents" in line:
                 return line.split(":")[1].strip().split("+")[0]
+        return None
+
+    def shape_box(self, wid):
+        """The bounding shape's extents in the window: (x, y, width, height)."""
+        for line in self.run("xwininfo", "-id", wid, "-shape").splitlines():
+            if "Window shape extents" in line:
+                size, x_, y_ = line.split(":")[1].strip().split("+")
+                w_, h_ = size.split("x")
+                return int(x_), int(y_), int(w_), int(h_)
         return None
 
     def windows(self, pid):
@@ -105,11 +116,157 @@ class OpacitySpy(threading.Thread):
     def stop(self):
         self.proc.kill()
 
+def start_session_bus(env, scratch):
+    """A private session bus, as a desktop session has; answers its process and address."""
+    r, w = os.pipe()
+    bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=%d" % w],
+                           env=env, pass_fds=(w,), stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+    os.close(w)
+    address = b""
+    while not address.endswith(b"\n"):
+        chunk = os.read(r, 256)
+        if not chunk:
+            break
+        address += chunk
+    os.close(r)
+    return bus, address.decode().strip()
+
+
+def far_session():
+    """A schedule whose next opening is weeks away, so auto-hide keeps the bar retracted."""
+    day = datetime.date.today() + datetime.timedelta(days=40)
+    return "%s 9:30 am - %s 4:00 pm\n" % ((day.strftime("%m/%d/%Y"),) * 2)
+
+
+def work_area_top(d):
+    out = d.run("xprop", "-root", "_NET_WORKAREA")
+    return int(out.split("=")[1].split(",")[1]) if "=" in out else None
+
+
+def start_bar(d, exe, scratch, env, options, log):
+    """The program in a folder of its own; answers the process and its bar's window."""
+    folder = tempfile.mkdtemp(dir=scratch)
+    shutil.copy2(exe, os.path.join(folder, "quorvane"))
+    with open(os.path.join(folder, "schedule.txt"), "w") as f:
+        f.write(far_session())
+    with open(os.path.join(folder, "options.ini"), "w") as f:
+        f.write("[Quorvane]\nUseSNTP=0\nLeft=1280\nWidth=240\nHeight=34\n" + options)
+    app = subprocess.Popen([os.path.join(folder, "quorvane")], cwd="/", env=env, stdout=log,
+                           stderr=log)
+    bar = wait_for(lambda: (d.windows(app.pid) or [None])[0], 15, "the bar")
+    return app, bar
+
+
+def stop(p):
+    if p.poll() is None:
+        p.kill()
+        p.wait()
+
+
+def check_on_panel_desktop(d, exe, scratch, env, shots, name, check):
+    """What a desktop with a top panel must leave the bar: each check is named after `name`.
+
+    The first run, auto-hide off: the bar below the panel, the very first click's menu under
+    its button, and the bar on workspace 2. The second, auto-hide on: the strip at the top of
+    the work area, clear of the panel, and a pointer on it brings the bar back."""
+    top = wait_for(lambda: work_area_top(d), 30, "a work area")
+    log = open(os.path.join(shots, "quorvane-%s.log" % name), "w")
+    app_env = dict(env, QT_QPA_PLATFORM="xcb", TZ="America/New_York")
+    app, bar = start_bar(d, exe, scratch, app_env, "", log)
+    try:
+        placed = eventually(lambda: d.geometry(bar)[:4] == (1280, top, 240, 34) or None, 10)
+        check("%s: the bar starts at the top of the work area, y %d" % (name, top), placed,
+              d.geometry(bar))
+        d.run("xdotool", "mousemove", "1299", str(top + 12), "click", "1")
+        menu = eventually(lambda: next((w for w in d.windows(app.pid) if w != bar), None), 5)
+        where = d.geometry(menu)[:2] if menu else None
+        check("%s: the first menu opens under its button" % name,
+              where == (1289, top + 23), where)
+        d.shot(os.path.join(shots, "%s-menu.png" % name), 1200, 0, 400, top + 200)
+        d.run("xdotool", "key", "Escape")
+        eventually(lambda: d.windows(app.pid) == [bar] or None, 5)
+        d.run("wmctrl", "-n", "2")
+        d.run("wmctrl", "-s", "1")
+        switched = eventually(lambda: "= 1" in d.run("xprop", "-root", "_NET_CURRENT_DESKTOP")
+                              or None, 5)
+        check("%s: the bar is mapped on workspace 2" % name,
+              switched and d.geometry(bar)[4] == "IsViewable", d.geometry(bar))
+        d.shot(os.path.join(shots, "%s-workspace-2.png" % name), 0, 0, 1920, 100)
+        d.run("wmctrl", "-s", "0")
+    finally:
+        stop(app)
+
+    app, bar = start_bar(d, exe, scratch, app_env, "AutoHide=1\n", log)
+    try:
+        d.run("xdotool", "mousemove", "300", "700")
+        retracted = eventually(lambda: d.geometry(bar)[1] == top + 4 - 34 or None, 10)
+        shape = d.shape_box(bar)
+        check("%s: retracted, the strip lies at the work area's top and covers nothing above"
+              % name, retracted and shape and shape[1] + top + 4 - 34 == top
+              and shape[3] == 4, (d.geometry(bar), shape))
+        d.shot(os.path.join(shots, "%s-retracted.png" % name), 1200, 0, 400, top + 40)
+        d.run("xdotool", "mousemove", "1400", str(top + 1))
+        check("%s: a pointer on the strip brings the bar back" % name,
+              eventually(lambda: d.geometry(bar)[1] == top or None, 5), d.geometry(bar))
+        d.shot(os.path.join(shots, "%s-revealed.png" % name), 1200, 0, 400, top + 40)
+    finally:
+        stop(app)
+
+
+def xfce(exe, scratch, shots, check):
+    for tool in ("xfwm4", "xfce4-panel", "dbus-daemon", "/etc/xdg/xfce4/panel/default.xml"):
+        if not shutil.which(tool) and not os.path.exists(tool):
+            print("skip XFCE: %s is not installed" % tool)
+            return
+    home = os.path.join(scratch, "xfce-home")
+    panels = os.path.join(home, ".config", "xfce4", "xfconf", "xfce-perchannel-xml")
+    os.makedirs(panels)
+    shutil.copy("/etc/xdg/xfce4/panel/default.xml", os.path.join(panels, "xfce4-panel.xml"))
+    xvfb, display = start_xvfb("1920x1080x24")
+    env = dict(os.environ, DISPLAY=display, HOME=home, XDG_CONFIG_HOME=home + "/.config",
+               XDG_CACHE_HOME=home + "/.cache", XDG_DATA_HOME=home + "/.local/share")
+    env.pop("WAYLAND_DISPLAY", None)
+    procs = []
+    try:
+        bus, address = start_session_bus(env, scratch)
+        procs.append(bus)
+        env["DBUS_SESSION_BUS_ADDRESS"] = address
+        d = Desktop(display)
+        procs.append(start(["xfwm4", "--compositor=off"], env))
+        wait_for(lambda: "Xfwm4" in d.run("wmctrl", "-m") or None, 30, "xfwm4")
+        procs.append(start(["xfce4-panel"], env))
+        wait_for(lambda: (work_area_top(d) or 0) > 0 or None, 60, "the XFCE panel")
+        check_on_panel_desktop(d, exe, scratch, env, shots, "xfce", check)
+    finally:
+        for p in reversed(procs):
+            stop(p)
+        xvfb.kill()
+        xvfb.wait()
+
+
+def others_only(args):
+    """The desktops with a top panel alone, for a quick try."""
+    scratch = tempfile.mkdtemp(prefix="quorvane-desktop-")
+    failures = []
+
+    def check(what, ok, detail=""):
+        print(("ok   " if ok else "FAIL ") + what + ("" if ok else ": " + str(detail)))
+        if not ok:
+            failures.append(what)
+    try:
+        xfce(args.exe, scratch, args.shots, check)
+    finally:
+        shutil.rmtree(scratch, ignore_errors=True)
+    print("%d failed" % len(failures))
+    return 1 if failures else 0
+
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
     parser.add_argument("--shots", required=True)
+    parser.add_argument("--desktops", default="openbox,xfce")
     args = parser.parse_args()
     for tool in ("Xvfb", "openbox", "xterm", "xdotool", "xwininfo", "xprop", "wmctrl", "xrandr",
                  "import", "/usr/bin/convert"):
@@ -118,6 +275,8 @@ def main():
     if not os.path.exists(FAKETIME):
         skip("libfaketime is not installed")
     os.makedirs(args.shots, exist_ok=True)
+    if "openbox" not in args.desktops.split(","):
+        return others_only(args)
 
     scratch = tempfile.mkdtemp(prefix="quorvane-desktop-")
     xvfb, display = start_xvfb("3840x1080x24")
@@ -284,6 +443,8 @@ def main():
         d.run("xdotool", "mousemove", "300", "700")
         d.shot(os.path.join(args.shots, "bar-scale2.png"), bx - 10, 0, bw + 20, bh + 10)
 
+        if "xfce" in args.desktops:
+            xfce(args.exe, scratch, args.shots, check)
         print("%d failed" % len(failures))
         return 1 if failures else 0
     finally:

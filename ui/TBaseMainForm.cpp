@@ -32,6 +32,7 @@ TBaseMainForm::TBaseMainForm(QWidget *parent)
     connect(Timer2, &QTimer::timeout, this, &TBaseMainForm::Timer2Timer);
     ApplyOpacity();
     SkipTaskbar(this);
+    TrackTruePosition(this);
     // A dock is what window managers leave in place when the user shows the desktop. Set once
     // the platform window exists, which is when the toolkit passes the type on.
     setAttribute(Qt::WA_X11NetWmWindowTypeDock);

@@ -1,8 +1,11 @@
 #include "X11Window.h"
 
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
+#include <QWindow>
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -80,6 +83,80 @@ void SkipTaskbar(QWidget *window)
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, Atom(c, "_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL,
         32, 1, &everyDesktop);
     xcb_flush(c);
+}
+
+namespace {
+
+// Where the window really is, in the toolkit's coordinates; false when the server cannot tell.
+bool ServerPosition(xcb_connection_t *c, QWidget *window, QPoint &at)
+{
+    const auto id = static_cast<xcb_window_t>(window->winId());
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    xcb_translate_coordinates_reply_t *reply
+        = xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, id, root, 0, 0), nullptr);
+    if (!reply)
+        return false;
+    const QPoint device(reply->dst_x, reply->dst_y);
+    std::free(reply);
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        const QRect g = screen->geometry();
+        const double scale = screen->devicePixelRatio();
+        const QRect native(g.topLeft(), (QSizeF(g.size()) * scale).toSize());
+        if (native.contains(device)) {
+            const QPointF offset = QPointF(device - native.topLeft()) / scale;
+            at = g.topLeft() + offset.toPoint();
+            return true;
+        }
+    }
+    at = device;
+    return true;
+}
+
+class TPositionWatch : public QAbstractNativeEventFilter
+{
+public:
+    explicit TPositionWatch(QWidget *window)
+        : FWindow(window)
+    { }
+    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override
+    {
+        if (type != "xcb_generic_event_t")
+            return false;
+        const auto *event = static_cast<const xcb_generic_event_t *>(message);
+        // The frame is in place by the time the window manager maps the window in it.
+        if ((event->response_type & 0x7F) != XCB_MAP_NOTIFY
+            || static_cast<const xcb_map_notify_event_t *>(message)->window
+                != static_cast<xcb_window_t>(FWindow->winId()))
+            return false;
+        QPointer<QWidget> window(FWindow);
+        // After the toolkit has handled the map itself.
+        QTimer::singleShot(0, FWindow, [window] {
+            QPoint at;
+            xcb_connection_t *c = Connection();
+            QWindow *handle = window ? window->windowHandle() : nullptr;
+            // Only the window's handle can be stale: the widget keeps the position it asked for.
+            if (handle && c && ServerPosition(c, window, at) && at != handle->position())
+                handle->setPosition(at);
+        });
+        return false;
+    }
+
+private:
+    QWidget *FWindow;
+};
+
+} // namespace
+
+void TrackTruePosition(QWidget *window)
+{
+    if (!Connection())
+        return;
+    auto *watch = new TPositionWatch(window);
+    qGuiApp->installNativeEventFilter(watch);
+    QObject::connect(window, &QObject::destroyed, qGuiApp, [watch] {
+        qGuiApp->removeNativeEventFilter(watch);
+        delete watch;
+    });
 }
 
 TX11WorkArea::TX11WorkArea()

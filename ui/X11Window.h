@@ -15,6 +15,12 @@ namespace quorvane {
 // before the window is first shown; does nothing off X11.
 void SkipTaskbar(QWidget *window);
 
+// Keeps the toolkit's idea of where the window is the X server's: a window manager that puts
+// the window in its frame after the toolkit asked where it was, and never says where the frame
+// went, leaves the toolkit a stale position (menus at the screen's corner, moves sideways from
+// there). Does nothing off X11.
+void TrackTruePosition(QWidget *window);
+
 // Sends what the toolkit has queued for the X server now; does nothing off X11.
 void FlushWindowSystem();
 

@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   pulseaudio pulseaudio-utils chrony xvfb xauth xdotool x11-utils imagemagick desktop-file-utils
   openbox picom wmctrl xterm x11-xserver-utils faketime
+  xfwm4 xfce4-panel xfce4-settings xfconf dbus-daemon
   fonts-dejavu-core fonts-liberation python3 tzdata
   # making the bundled sounds
   espeak-ng sox

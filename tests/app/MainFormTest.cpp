@@ -280,20 +280,34 @@ TEST(MainForm, FontsFollowTheHeight)
 
 TEST(MainForm, StaysAtTheTopEdge)
 {
+    // A desktop whose top panel leaves windows the rows from 27 down, until it goes away.
+    struct Panel : IWorkArea
+    {
+        int Top(QPoint) const override { return top; }
+        int top = 27;
+    } panel;
     App app;
-    TMainForm form(app.Config());
+    TMainFormConfig config = app.Config();
+    config.WorkArea = &panel;
+    TMainForm form(config);
     form.show();
     const QPoint start = form.pos();
+    EXPECT_EQ(start.y(), 27);
     form.FormMouseDown(Qt::LeftButton, Qt::NoModifier, 50, 10);
     form.FormMouseMove(Qt::LeftButton, 80, 30);
     EXPECT_EQ(form.pos(), start + QPoint(30, 0));
     form.FormMouseUp();
     form.RetractWindow();
-    EXPECT_EQ(form.y(), 4 - 34);
+    EXPECT_EQ(form.y(), 27 + 4 - 34);
+    EXPECT_EQ(form.HiddenRows(), 30) << "nothing of the bar above the work area";
     EXPECT_FALSE(form.l2->isVisibleTo(&form));
     form.FormMouseMove(Qt::NoButton, 5, 32);
-    EXPECT_EQ(form.y(), 0);
+    EXPECT_EQ(form.y(), 27);
+    EXPECT_EQ(form.HiddenRows(), 0);
     EXPECT_TRUE(form.Label1->isVisibleTo(&form));
+    panel.top = 0;
+    form.AutoHideTimerTimer();
+    EXPECT_EQ(form.y(), 0) << "the bar follows the panel within one auto-hide step";
 }
 
 TEST(MainForm, AutoHideAndTheDisplaySettings)

@@ -18,6 +18,8 @@ namespace quorvane {
 
 namespace {
 
+const uint32_t EveryDesktop = 0xFFFFFFFF;
+
 xcb_atom_t Atom(xcb_connection_t *c, const char *name)
 {
     const xcb_intern_atom_cookie_t cookie
@@ -87,29 +89,23 @@ void SkipTaskbar(QWidget *window)
 
 namespace {
 
-// Where the window really is, in the toolkit's coordinates; false when the server cannot tell.
-bool ServerPosition(xcb_connection_t *c, QWidget *window, QPoint &at)
+// Asks the window manager to keep a mapped window on every workspace, as it must be asked once
+// it manages the window: some (KWin) put a dock on the current workspace whatever the window
+// said before its mapping.
+void AskForEveryDesktop(xcb_connection_t *c, xcb_window_t id)
 {
-    const auto id = static_cast<xcb_window_t>(window->winId());
+    xcb_client_message_event_t message {};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = id;
+    message.type = Atom(c, "_NET_WM_DESKTOP");
+    message.data.data32[0] = EveryDesktop;
+    message.data.data32[1] = 2; // from a pager or the like: the user's own wish
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    xcb_translate_coordinates_reply_t *reply
-        = xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, id, root, 0, 0), nullptr);
-    if (!reply)
-        return false;
-    const QPoint device(reply->dst_x, reply->dst_y);
-    std::free(reply);
-    for (const QScreen *screen : QGuiApplication::screens()) {
-        const QRect g = screen->geometry();
-        const double scale = screen->devicePixelRatio();
-        const QRect native(g.topLeft(), (QSizeF(g.size()) * scale).toSize());
-        if (native.contains(device)) {
-            const QPointF offset = QPointF(device - native.topLeft()) / scale;
-            at = g.topLeft() + offset.toPoint();
-            return true;
-        }
-    }
-    at = device;
-    return true;
+    xcb_send_event(c, 0, root,
+        XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+        reinterpret_cast<const char *>(&message));
+    xcb_flush(c);
 }
 
 class TPositionWatch : public QAbstractNativeEventFilter
@@ -129,14 +125,14 @@ public:
                 != static_cast<xcb_window_t>(FWindow->winId()))
             return false;
         QPointer<QWidget> window(FWindow);
-        // After the toolkit has handled the map itself.
+        // After the toolkit has handled the map itself. The widget keeps the place it asked
+        // for; asking for it again has the window manager confirm it to the stale handle.
         QTimer::singleShot(0, FWindow, [window] {
-            QPoint at;
-            xcb_connection_t *c = Connection();
             QWindow *handle = window ? window->windowHandle() : nullptr;
-            // Only the window's handle can be stale: the widget keeps the position it asked for.
-            if (handle && c && ServerPosition(c, window, at) && at != handle->position())
-                handle->setPosition(at);
+            if (handle && handle->position() != window->pos())
+                handle->setPosition(window->pos());
+            if (xcb_connection_t *c = window ? Connection() : nullptr)
+                AskForEveryDesktop(c, static_cast<xcb_window_t>(window->winId()));
         });
         return false;
     }

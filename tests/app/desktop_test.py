@@ -139,6 +139,11 @@ def far_session():
     return "%s 9:30 am - %s 4:00 pm\n" % ((day.strftime("%m/%d/%Y"),) * 2)
 
 
+def opacity(d, wid):
+    out = d.run("xprop", "-id", wid, OPACITY)
+    return round(int(out.split("=")[1]) * 255 / 0xFFFFFFFF) if "=" in out else None
+
+
 def work_area_top(d):
     out = d.run("xprop", "-root", "_NET_WORKAREA")
     return int(out.split("=")[1].split(",")[1]) if "=" in out else None
@@ -164,12 +169,14 @@ def stop(p):
         p.wait()
 
 
-def check_on_panel_desktop(d, exe, scratch, env, shots, name, check):
+def check_on_panel_desktop(d, exe, scratch, env, shots, name, check, shoot=None):
     """What a desktop must leave the bar, top panel or none: each check is named after `name`.
 
     The first run, auto-hide off: the bar below the panel, the very first click's menu under
     its button, and the bar on workspace 2. The second, auto-hide on: the strip at the top of
-    the work area, clear of the panel, and a pointer on it brings the bar back."""
+    the work area, clear of the panel, and a pointer on it brings the bar back. `shoot`,
+    when given, takes the whole screen as the desktop composes it, named after each step."""
+    shoot = shoot or (lambda step: None)
     wait_for(lambda: work_area_top(d) is not None or None, 30, "a work area")
     top = work_area_top(d)
     log = open(os.path.join(shots, "quorvane-%s.log" % name), "w")
@@ -185,6 +192,7 @@ def check_on_panel_desktop(d, exe, scratch, env, shots, name, check):
         check("%s: the first menu opens under its button" % name,
               where == (1289, top + 23), where)
         d.shot(os.path.join(shots, "%s-menu.png" % name), 1200, 0, 400, top + 200)
+        shoot("menu")
         d.run("xdotool", "key", "Escape")
         eventually(lambda: d.windows(app.pid) == [bar] or None, 5)
         d.run("wmctrl", "-n", "2")
@@ -198,6 +206,7 @@ def check_on_panel_desktop(d, exe, scratch, env, shots, name, check):
               switched and d.geometry(bar)[4] == "IsViewable" and "4294967295" in desktop,
               (d.geometry(bar), desktop))
         d.run("import", "-window", "root", os.path.join(shots, "%s-workspace-2.png" % name))
+        shoot("workspace-2")
         d.run("wmctrl", "-s", "0")
     finally:
         stop(app)
@@ -211,10 +220,15 @@ def check_on_panel_desktop(d, exe, scratch, env, shots, name, check):
               % name, retracted and shape and shape[1] + top + 4 - 34 == top
               and shape[3] == 4, (d.geometry(bar), shape))
         d.shot(os.path.join(shots, "%s-retracted.png" % name), 1200, 0, 400, top + 40)
+        shoot("retracted")
         d.run("xdotool", "mousemove", "1400", str(top + 1))
-        check("%s: a pointer on the strip brings the bar back" % name,
-              eventually(lambda: d.geometry(bar)[1] == top or None, 5), d.geometry(bar))
+        back = eventually(lambda: d.geometry(bar)[1] == top or None, 5)
+        # It stays while the pointer is on it: the bar has taken it in once it fades up fully.
+        faded = eventually(lambda: opacity(d, bar) == 220 or None, 5)
+        check("%s: a pointer on the strip brings the bar back, and it stays" % name,
+              back and faded and d.geometry(bar)[1] == top, (d.geometry(bar), opacity(d, bar)))
         d.shot(os.path.join(shots, "%s-revealed.png" % name), 1200, 0, 400, top + 40)
+        shoot("revealed")
     finally:
         stop(app)
 

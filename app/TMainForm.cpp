@@ -284,21 +284,16 @@ void TMainForm::FormMouseMove(Qt::MouseButtons buttons, int x, int y, QPoint scr
 void TMainForm::RetractWindow()
 {
     // The strip lies at the top of the work area; the rest of the bar would cover a panel
-    // above it, so it is cut away before the move and put back after the reveal.
+    // above it, so it is cut away.
     const int top = TopEdge();
-    SetHiddenRows(height() - 4);
-    if (y() != top + 4 - height())
-        move(x(), top + 4 - height());
+    PlaceWithHiddenRows(QPoint(x(), top + 4 - height()), height() - 4);
     Label1->setVisible(false);
     l2->setVisible(false);
 }
 
 void TMainForm::RevealWindow()
 {
-    const int top = TopEdge();
-    if (y() != top)
-        move(x(), top);
-    SetHiddenRows(0);
+    PlaceWithHiddenRows(QPoint(x(), TopEdge()), 0);
     Label1->setVisible(true);
     l2->setVisible(true);
 }

@@ -242,6 +242,24 @@ void TBaseMainForm::SetHiddenRows(int rows)
     UpdateShape();
 }
 
+void TBaseMainForm::PlaceWithHiddenRows(QPoint topLeft, int rows)
+{
+    // Rows are cut before the window moves and given back after: the other order would show
+    // them for a moment over whatever lies above the strip.
+    if (topLeft == pos() && rows == FHiddenRows)
+        return;
+    FPlacing = true;
+    if (rows > FHiddenRows)
+        SetHiddenRows(rows);
+    if (topLeft != pos())
+        move(topLeft);
+    SetHiddenRows(rows);
+    FPlacing = false;
+    // Weighed in between, a pointer on the strip of a bar being revealed lies outside the old
+    // shape: the bar would retract at the next auto-hide step and come back, over and over.
+    CheckPointer();
+}
+
 bool TBaseMainForm::event(QEvent *event)
 {
     if (event->type() == QEvent::ScreenChangeInternal)
@@ -258,7 +276,7 @@ void TBaseMainForm::resizeEvent(QResizeEvent *event)
 void TBaseMainForm::moveEvent(QMoveEvent *event)
 {
     QWidget::moveEvent(event);
-    if (!FDragging)
+    if (!FDragging && !FPlacing)
         CheckPointer();
 }
 

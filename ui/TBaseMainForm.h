@@ -45,6 +45,9 @@ public:
     void SetPointerInside(bool inside);
     // Hides the window's top rows from sight and from the pointer; 0 shows the whole window.
     void SetHiddenRows(int rows);
+    // Moves the window to `topLeft` with `rows` top rows hidden, never showing more of it on
+    // the way than before or after, and then weighs the pointer against the finished shape.
+    void PlaceWithHiddenRows(QPoint topLeft, int rows);
     int HiddenRows() const { return FHiddenRows; }
     // How often the window opacity was handed to the platform.
     int OpacityApplications() const { return FOpacityApplications; }
@@ -85,6 +88,8 @@ private:
     // window manager's answers to the previous steps.
     QPoint FDragWindow;
     bool FDragging = false;
+    // The move and the shape change are two steps; the pointer is weighed after both.
+    bool FPlacing = false;
     uint8_t FFadeMin = 120;
     uint8_t FFadeMax = 220;
     int FOpacity = 80;

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLabel>
@@ -301,9 +302,11 @@ TEST(MainForm, StaysAtTheTopEdge)
     EXPECT_EQ(form.y(), 27 + 4 - 34);
     EXPECT_EQ(form.HiddenRows(), 30) << "nothing of the bar above the work area";
     EXPECT_FALSE(form.l2->isVisibleTo(&form));
+    QCursor::setPos(form.mapToGlobal(QPoint(5, 32)));
     form.FormMouseMove(Qt::NoButton, 5, 32);
     EXPECT_EQ(form.y(), 27);
     EXPECT_EQ(form.HiddenRows(), 0);
+    EXPECT_TRUE(form.PointerInside()) << "the pointer on the strip is on the revealed bar";
     EXPECT_TRUE(form.Label1->isVisibleTo(&form));
     panel.top = 0;
     form.AutoHideTimerTimer();

@@ -11,7 +11,7 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   pulseaudio pulseaudio-utils chrony xvfb xauth xdotool x11-utils imagemagick desktop-file-utils
-  openbox picom wmctrl xterm x11-xserver-utils faketime
+  openbox picom wmctrl xterm x11-xserver-utils x11-apps faketime
   xfwm4 xfce4-panel xfce4-settings xfconf dbus-daemon
   fonts-dejavu-core fonts-liberation python3 tzdata
   # making the bundled sounds

@@ -144,9 +144,14 @@ TMainForm::TMainForm(const TMainFormConfig &config)
         t->start();
         return t;
     };
-    Timer11 = timer(100, [this] { FEngine->Timer11Timer(); });
     Timer1Refresh = timer(1000000, [this] { Timer1RefreshTimer(); });
-    AutoHideTimer = timer(200, [this] { AutoHideTimerTimer(); });
+    // The tick is armed afresh each time for just after the next tenth of the clock shown; a
+    // repeating timer would keep a phase of its own, up to a tenth behind every second shown.
+    Timer11 = new QTimer(this);
+    Timer11->setSingleShot(true);
+    Timer11->setTimerType(Qt::PreciseTimer);
+    connect(Timer11, &QTimer::timeout, this, &TMainForm::Tick);
+    FEngine->OnRephase = [this] { ArmTick(); };
 
     // The creation handler: provisional place, settings, schedule, stored bounds.
     const int left = ScreenWidth() / 3 * 2;
@@ -156,12 +161,29 @@ TMainForm::TMainForm(const TMainFormConfig &config)
         FSettings->LoadFromIni(IniPath());
     try {
         FEngine->LoadSchedule();
+        LoadBounds(IniPath());
     } catch (const std::exception &e) {
         // Shown, and the stored bounds are not applied: the bar runs on where it is.
         ReportError(e.what());
-        return;
     }
-    LoadBounds(IniPath());
+    // The first tick runs now, so the first frame on screen already has every text.
+    Tick();
+}
+
+void TMainForm::Tick()
+{
+    Guarded([this] { FEngine->Timer11Timer(); });
+    // The auto-hide step rides on every second tick: on a timer of its own it would wake the
+    // program at a phase of its own, five more times a second.
+    if (++FTicks % 2 == 0)
+        Guarded([this] { AutoHideTimerTimer(); });
+    ArmTick();
+}
+
+void TMainForm::ArmTick()
+{
+    if (!FClosing)
+        Timer11->start(FEngine->MsToNextTick());
 }
 
 TMainForm::~TMainForm()
@@ -379,7 +401,8 @@ void TMainForm::closeEvent(QCloseEvent *event)
             // The report must stay on screen until it is read: the close goes on once the user
             // dismisses it. Meanwhile the bar is gone and nothing of it ticks or sounds.
             hide();
-            for (QTimer *t : {Timer11, Timer1Refresh, AutoHideTimer})
+            FClosing = true;
+            for (QTimer *t : {Timer11, Timer1Refresh})
                 t->stop();
             QEventLoop wait;
             bool dismissed = false;

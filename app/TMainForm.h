@@ -51,6 +51,8 @@ public:
     using TBaseMainForm::FormMouseMove;
     void FormMouseMove(Qt::MouseButtons buttons, int x, int y, QPoint screen) override;
     void FormResize();
+    // The 100 ms tick, and the 200 ms auto-hide step on every second one.
+    void Tick();
     void AutoHideTimerTimer();
     void Timer1RefreshTimer();
     void RetractWindow();
@@ -83,7 +85,7 @@ public:
     QToolButton *SpeedButton1;
     QLabel *DateLabel1, *l1, *l2, *Label1;
     QMenu *pm;
-    QTimer *Timer11, *Timer1Refresh, *AutoHideTimer;
+    QTimer *Timer11, *Timer1Refresh;
 
 protected:
     // The bar belongs to the top edge: a drag moves it sideways only, onto the top of the work
@@ -100,6 +102,7 @@ private:
     // The top edge for a bar of this width at this left: the work area's top on its monitor.
     int TopEdge(int left, int width) const;
     int TopEdge() const { return TopEdge(x(), width()); }
+    void ArmTick();
     void PlaceRightAligned();
     QLabel *LabelOf(Label label) const;
 
@@ -119,6 +122,7 @@ private:
     TColor FStatusColor = 0xFFFFFF;
     int FLabelWrites = 0;
     bool FClosing = false;
+    unsigned FTicks = 0;
 };
 
 } // namespace quorvane

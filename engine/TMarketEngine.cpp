@@ -15,6 +15,10 @@ namespace {
 constexpr double kClockJump = 1.0 / 8640.0;
 constexpr int32_t kSntpTimeoutMs = 3500;
 constexpr int32_t kDownloadTimeoutMs = 5000;
+constexpr double kTickMs = 100;
+// A tick a hair early would show the second that is ending for a whole tick more; timer slack
+// and rounding stay well inside this.
+constexpr double kTickMarginMs = 1;
 
 std::string TwoDigits(int64_t v)
 {
@@ -76,8 +80,11 @@ void TMarketEngine::SetClockOffset(double offset)
     // memory then would swallow an alarm whose minute boundary falls inside the exchange.
     if (std::fabs(offset - FClockOffset) * SecondsPerDay >= 1.0)
         FPrevState = 0;
+    const bool moved = offset != FClockOffset;
     FClockOffset = offset;
     FCursor = 0;
+    if (moved && OnRephase)
+        OnRephase();
 }
 
 void TMarketEngine::SyncClock()
@@ -244,6 +251,15 @@ void TMarketEngine::CheckAlarm(double remaining, bool open)
     }
     FPrevState = state;
     FPrevMinutes = minutes;
+}
+
+int32_t TMarketEngine::MsToNextTick() const
+{
+    const double ms = (S.Clock->Now() - FClockOffset) * SecondsPerDay * 1000;
+    if (!std::isfinite(ms))
+        return static_cast<int32_t>(kTickMs);
+    const double intoTenth = ms - kTickMs * std::floor(ms / kTickMs);
+    return static_cast<int32_t>(std::ceil(kTickMs - intoTenth + kTickMarginMs));
 }
 
 void TMarketEngine::Timer11Timer()

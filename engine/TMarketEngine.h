@@ -6,6 +6,7 @@
 #include "Seams.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace quorvane {
@@ -40,6 +41,13 @@ public:
     bool NextEvent(double &remaining, bool &open);
     // One 100 ms tick. An alarm that cannot be played raises once; the alarm counts as played.
     void Timer11Timer();
+    // Milliseconds from now until just after the next tenth of a second of Eastern time: a tick
+    // then turns each second of the clock shown as it begins, whatever the phase of the local
+    // clock or of the time server's.
+    int32_t MsToNextTick() const;
+    // Runs when a synchronisation moves Eastern time against the local clock, so the window can
+    // put its tick in step with the new tenths at once.
+    std::function<void()> OnRephase;
 
     const std::string &AppDir() const { return FAppDir; }
 

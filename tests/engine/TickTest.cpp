@@ -214,6 +214,31 @@ TEST_F(TickScenario, ARoutineSyncLandingOnAnAlarmTickKeepsTheAlarm)
     EXPECT_EQ(rig.player.played[0], "/q/sounds/15_min_before_opening.wav");
 }
 
+TEST_F(TickScenario, AfterASyncTheTicksFallJustAfterTheTenthsOfTheServersTime)
+{
+    rig.settings.useSntp = true;
+    rig.clock.now = At(2026, 12, 8, 10, 0, 0.0123) + kEst;
+    rig.engine.Timer11Timer();
+    int rephased = 0;
+    rig.engine.OnRephase = [&rephased] { ++rephased; };
+    rig.sntp.serverAhead = 0.437 * kSecond;
+    rig.engine.SyncClock(); // the refresh timer
+    EXPECT_EQ(rephased, 1) << "the window is not told to re-arm its tick";
+    auto msIntoTenth = [this] {
+        const double ms = (rig.clock.now - rig.engine.FClockOffset) / kSecond * 1000;
+        return ms - 100 * std::floor(ms / 100);
+    };
+    for (int i = 0; i < 25; ++i) {
+        rig.clock.Pass(rig.engine.MsToNextTick() / 1000.0 * kSecond);
+        rig.engine.Timer11Timer();
+        EXPECT_NEAR(rig.clock.now - rig.engine.FClockOffset, rig.clock.now + 0.437 * kSecond - kEst,
+            0.002 * kSecond);
+        // Never a hair before a tenth, never late enough to be seen.
+        EXPECT_GT(msIntoTenth(), 0.5) << "tick " << i;
+        EXPECT_LT(msIntoTenth(), 2.5) << "tick " << i;
+    }
+}
+
 TEST(TickSteps, ASmallStepBackKeepsTheSessionTheClockIsIn)
 {
     struct Row

@@ -10,8 +10,8 @@ change; `xclock -update 1` runs beside the bar as the reference. Two cases:
              turn 0.437 s before the PC's
 For each it prints the delay from the second boundary to the change on screen (median / p90 /
 max, negative when a change came early), then the time from exec to the first countdown on screen
-(median of several starts) and the bar's idle wake-ups per second (context switches of all its
-threads, SNTP off, read from /proc).
+(median of several starts) and the bar's idle wake-ups per second (voluntary context switches
+of all its threads, SNTP off, read from /proc; preemptions are printed apart).
 """
 import argparse
 import datetime
@@ -111,14 +111,18 @@ def summary(ms):
         s[len(s) // 2], s[min(len(s) - 1, int(len(s) * 0.9))], worst, len(s))
 
 
-def wakeups(pid):
-    total = 0
+def switches(pid):
+    """Context switches of all the bar's threads: (wake-ups, preemptions). A thread that sleeps
+    and wakes counts a voluntary switch; preemptions depend on what else the machine runs."""
+    woke = preempted = 0
     for task in os.listdir("/proc/%d/task" % pid):
         with open("/proc/%d/task/%s/status" % (pid, task)) as f:
             for line in f:
-                if line.startswith(("voluntary_ctxt_switches", "nonvoluntary_ctxt_switches")):
-                    total += int(line.split()[1])
-    return total
+                if line.startswith("voluntary_ctxt_switches"):
+                    woke += int(line.split()[1])
+                elif line.startswith("nonvoluntary_ctxt_switches"):
+                    preempted += int(line.split()[1])
+    return woke, preempted
 
 
 def run_case(exe, phase_watch, display, ini, phase, seconds, measure_wakeups):
@@ -129,12 +133,13 @@ def run_case(exe, phase_watch, display, ini, phase, seconds, measure_wakeups):
         proc = subprocess.Popen([os.path.join(scratch, "quorvane")], cwd=scratch,
                                 env=dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb"),
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        rate = float("nan")
+        rate = (float("nan"), float("nan"))
         if measure_wakeups:
             time.sleep(4)
-            w0, t0 = wakeups(proc.pid), time.monotonic()
+            (w0, p0), t0 = switches(proc.pid), time.monotonic()
             time.sleep(seconds - 4)
-            rate = (wakeups(proc.pid) - w0) / (time.monotonic() - t0)
+            (w1, p1), t1 = switches(proc.pid), time.monotonic()
+            rate = ((w1 - w0) / (t1 - t0), (p1 - p0) / (t1 - t0))
         out, _ = watcher.communicate(timeout=seconds + 30)
         proc.terminate()
         proc.wait(timeout=10)
@@ -205,7 +210,7 @@ def main():
     firsts_sorted = sorted(firsts)
     print("exec to first countdown on screen: median %.1f ms (%s)" % (
         firsts_sorted[len(firsts_sorted) // 2], " ".join("%.1f" % f for f in firsts)))
-    print("idle wake-ups of the bar (SNTP off): %.1f/s" % rate)
+    print("idle wake-ups of the bar (SNTP off): %.1f/s, and %.1f/s preempted" % rate)
 
 
 if __name__ == "__main__":

@@ -4,11 +4,13 @@ window manager, a white xterm holding the focus under the bar, and picom when it
 then on XFCE (xfwm4 and its 27-pixel top panel), where the bar must keep below the panel.
 
 Everything is told from outside, through the X server: the opacity property as it arrives, window
-geometry, shape, stacking and focus. The program's clock is set with libfaketime to two seconds
-before a market opening whose alarm file is no sound, so an error box comes up at once. Exit 77
-means "skipped".
+geometry, shape, stacking and focus. The program's clock is held by libfaketime two seconds before a
+market opening whose alarm file is no sound, and let run only once the bar has been seen answering,
+so however slow the start, the opening comes after the first tick and the error box comes up. Exit
+77 means "skipped".
 """
 import argparse
+import calendar
 import datetime
 import os
 import shutil
@@ -23,9 +25,17 @@ from e2e_test import skip, start_xvfb, wait_for, x
 
 FAKETIME = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 OPACITY = "_NET_WM_WINDOW_OPACITY"
+OPENING = calendar.timegm((2027, 3, 12, 14, 30, 0))  # 9:30 am Eastern, as UTC
 
 
-def eventually(predicate, seconds=3):
+def set_clock(path, spec):
+    """Replaced whole, so the program never reads half a setting."""
+    with open(path + ".new", "w") as f:
+        f.write(spec + "\n")
+    os.rename(path + ".new", path)
+
+
+def eventually(predicate, seconds=10):
     """Like wait_for, but answers None at the deadline, so the check itself can tell."""
     try:
         return wait_for(predicate, seconds, "")
@@ -334,7 +344,7 @@ def main():
     procs = []
     try:
         procs.append(start(["openbox", "--sm-disable"], env))
-        if not wait_for(lambda: "Openbox" in d.run("wmctrl", "-m") or None, 10, "openbox"):
+        if not wait_for(lambda: "Openbox" in d.run("wmctrl", "-m") or None, 30, "openbox"):
             skip("openbox did not start")
         # Two monitors side by side, set once the window manager has probed the outputs: a probe
         # drops monitors set before it.
@@ -349,9 +359,9 @@ def main():
             procs.append(start(["picom", "--backend", "xrender"], env))
         procs.append(start(["xterm", "-bg", "white", "-geometry", "280x75+0+0"], env))
         xterm = wait_for(lambda: (d.run("xdotool", "search", "--onlyvisible", "--class",
-                                        "xterm").split() or [None])[0], 10, "the xterm")
+                                        "xterm").split() or [None])[0], 30, "the xterm")
         d.run("xdotool", "mousemove", "300", "700", "click", "1")
-        wait_for(lambda: d.focus() == xterm, 5, "the xterm's focus")
+        wait_for(lambda: d.focus() == xterm, 30, "the xterm's focus")
 
         exe = os.path.join(scratch, "quorvane")
         shutil.copy2(args.exe, exe)
@@ -367,9 +377,15 @@ def main():
         with open(browser, "w") as f:
             f.write("#!/bin/sh\necho \"$1\" >> %s\n" % opened)
         os.chmod(browser, 0o755)
+        # The clock stands still two seconds before the opening until the bar has ticked;
+        # timers run on the real monotonic clock all the while.
+        clock = os.path.join(scratch, "faketime")
+        set_clock(clock, "2027-03-12 09:29:58")
         app_env = dict(env, QT_QPA_PLATFORM="xcb", TZ="America/New_York", BROWSER=browser,
                        QT_SCREEN_SCALE_FACTORS="A=1;B=2;screen=1", LD_PRELOAD=FAKETIME,
-                       FAKETIME="@2027-03-12 09:29:58", FAKETIME_DONT_FAKE_MONOTONIC="1")
+                       FAKETIME_TIMESTAMP_FILE=clock, FAKETIME_NO_CACHE="1",
+                       FAKETIME_DONT_FAKE_MONOTONIC="1")
+        app_env.pop("FAKETIME", None)  # it would win over the file
         # A sanitizer build must accept the clock library loaded ahead of its runtime.
         app_env["ASAN_OPTIONS"] = ":".join(
             filter(None, [os.environ.get("ASAN_OPTIONS"), "verify_asan_link_order=0"]))
@@ -377,7 +393,7 @@ def main():
         app = subprocess.Popen([exe], cwd="/", env=app_env, stdout=log, stderr=log)
         procs.append(app)
 
-        bar = wait_for(lambda: (d.windows(app.pid) or [None])[0], 15, "the bar")
+        bar = wait_for(lambda: (d.windows(app.pid) or [None])[0], 60, "the bar")
         left, top, width, height, _ = d.geometry(bar)
         assert (left, top, width, height) == (1280, 0, 240, 34), (left, top, width, height)
         failures = []
@@ -390,22 +406,23 @@ def main():
         # The fade, as the X server receives it: an enter from 80, then a leave to the floor.
         spy = OpacitySpy(display, bar)
         spy.start()
-        wait_for(lambda: spy.seen or None, 5, "the first opacity reading")
+        wait_for(lambda: spy.seen or None, 30, "the first opacity reading")
         d.shot(os.path.join(args.shots, "fade-1.png"), 1270, 0, 260, 44)
         for name, point, expected, shot in (
                 ("enter", (1400, 15), [100, 120, 140, 160, 180, 200, 220], "fade-3.png"),
                 ("leave", (300, 700), [200, 180, 160, 155], "fade-2.png")):
             t0 = time.monotonic()
             d.run("xdotool", "mousemove", *map(str, point))
-            wait_for(lambda: spy.since(t0) and spy.since(t0)[-1][1] == expected[-1] or None, 5,
+            wait_for(lambda: spy.since(t0) and spy.since(t0)[-1][1] == expected[-1] or None, 30,
                      "the %s fade" % name)
             steps = spy.since(t0)
             values = [v for _, v in steps]
             check("%s: each step reaches the X server in order" % name, values == expected,
                   values)
             span = steps[-1][0] - steps[0][0]
+            # Held X requests arrive in one burst; a busy machine only stretches the fade.
             check("%s: the steps arrive spread over the fade, not in one burst" % name,
-                  0.05 <= span <= 1.5 and steps[-1][0] - t0 <= 2.0, "%.3f s" % span)
+                  span >= 0.05, "%.3f s" % span)
             d.shot(os.path.join(args.shots, shot), 1270, 0, 260, 44)
         spy.stop()
         subprocess.run(["/usr/bin/convert", os.path.join(args.shots, "fade-1.png"),
@@ -413,8 +430,12 @@ def main():
                         os.path.join(args.shots, "fade-3.png"), "-append",
                         os.path.join(args.shots, "fade.png")])
 
+        # The fades were painted by a running event loop, so the bar has ticked on the held
+        # clock: let it run on from there, without a step, into the opening.
+        set_clock(clock, "%+.3f" % (OPENING - 2 - time.time()))
+
         # The error box: in sight above the xterm, and the bar still answers a drag under it.
-        box = wait_for(lambda: next((w for w in d.windows(app.pid) if w != bar), None), 15,
+        box = wait_for(lambda: next((w for w in d.windows(app.pid) if w != bar), None), 60,
                        "the error box")
         bx, by, bw, bh, _ = d.geometry(box)
         stack = d.stacking()
@@ -429,9 +450,9 @@ def main():
         d.run("xdotool", "mousemove", str(bx + bw - 50), str(by + bh - 20), "click", "1")
         check("OK takes the box away", eventually(lambda: box not in d.windows(app.pid) or None))
         d.run("xdotool", "windowmove", bar, "1280", "0")
-        wait_for(lambda: d.geometry(bar)[:2] == (1280, 0) or None, 5, "the bar back at 1280")
+        wait_for(lambda: d.geometry(bar)[:2] == (1280, 0) or None, 30, "the bar back at 1280")
         d.run("xdotool", "mousemove", "300", "700", "click", "1")
-        wait_for(lambda: d.focus() == xterm, 5, "the xterm's focus again")
+        wait_for(lambda: d.focus() == xterm, 30, "the xterm's focus again")
 
         # Presses and drags on the bar's parts: (what, press point from the bar's left, step,
         # steps, where the bar's left should end from where it began and where the pointer ended).
@@ -454,31 +475,31 @@ def main():
         check("the site opens only on a click on the link", not os.path.exists(opened))
         d.run("xdotool", "mousemove", "1300", "28", "click", "1")
         check("the click on the link opens the site",
-              eventually(lambda: os.path.exists(opened) or None, 5))
+              eventually(lambda: os.path.exists(opened) or None))
         check("no pop-up menu stayed open", d.windows(app.pid) == [bar], d.windows(app.pid))
 
         # "Show desktop" hides the xterm and leaves the bar.
         d.run("wmctrl", "-k", "on")
-        wait_for(lambda: d.geometry(xterm)[4] == "IsUnMapped" or None, 5, "the desktop shown")
+        wait_for(lambda: d.geometry(xterm)[4] == "IsUnMapped" or None, 30, "the desktop shown")
         check("after show desktop the bar is still mapped", d.geometry(bar)[4] == "IsViewable",
               d.geometry(bar))
         d.run("wmctrl", "-k", "off")
-        wait_for(lambda: d.geometry(xterm)[4] == "IsViewable" or None, 5, "the xterm back")
+        wait_for(lambda: d.geometry(xterm)[4] == "IsViewable" or None, 30, "the xterm back")
 
         # The options dialog's first showing is centred on the primary monitor.
         d.run("xdotool", "windowmove", bar, "1280", "0")
-        wait_for(lambda: d.geometry(bar)[:2] == (1280, 0) or None, 5, "the bar at 1280")
+        wait_for(lambda: d.geometry(bar)[:2] == (1280, 0) or None, 30, "the bar at 1280")
         d.run("xdotool", "mousemove", "1299", "12", "click", "1")
-        menu = wait_for(lambda: next((w for w in d.windows(app.pid) if w != bar), None), 5,
+        menu = wait_for(lambda: next((w for w in d.windows(app.pid) if w != bar), None), 30,
                         "the menu")
         mx, my, mw, mh, _ = d.geometry(menu)
         d.run("xdotool", "mousemove", str(mx + 40), str(my + mh * 7 // 10), "click", "1")
         dialog = wait_for(lambda: next((w for w in d.windows(app.pid)
-                                        if w not in (bar, menu)), None), 5, "the options")
+                                        if w not in (bar, menu)), None), 30, "the options")
         check("the options dialog is centred on its first showing",
               d.geometry(dialog)[:4] == (744, 315, 432, 450), d.geometry(dialog))
         d.run("xdotool", "mousemove", "1124", "739", "click", "1")  # Cancel
-        wait_for(lambda: d.windows(app.pid) == [bar] or None, 5, "the options to close")
+        wait_for(lambda: d.windows(app.pid) == [bar] or None, 30, "the options to close")
 
         # Onto the scale-2 monitor: the bar doubles, and its shape with it.
         end = d.drag((1490, 28), (50, 0), 20)

@@ -16,6 +16,7 @@
 namespace quorvane {
 
 TIdStack *TIdStack::GStack = nullptr;
+thread_local int TIdStack::FLastError = 0;
 TIdStackPosix::HostLookup TIdStackPosix::Lookup = TIdStackPosix::SystemLookup;
 
 void TIdStack::RaiseSocketError()

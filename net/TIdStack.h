@@ -29,6 +29,7 @@ public:
     virtual long Receive(int socket, unsigned char *buffer, size_t capacity) = 0;
     virtual void Close(int socket) = 0;
 
+    // The calling thread's last error: two queries in flight at once never see each other's.
     int LastError() const { return FLastError; }
     // Raises EIdSocketError for the platform's last error.
     [[noreturn]] void RaiseSocketError();
@@ -38,7 +39,7 @@ public:
     static TIdStack *GStack;
 
 protected:
-    int FLastError = 0;
+    static thread_local int FLastError;
 };
 
 class TIdStackPosix final : public TIdStack

@@ -345,7 +345,40 @@ TEST(SntpClient, TooLongAndRefusedRaise)
     } catch (const EIdSocketError &e) {
         EXPECT_EQ(e.LastError, 10054);
     }
-    EXPECT_LT(Steady::now() - start, std::chrono::milliseconds(1000));
+    // Well short of the 3.5 s the query would wait for an answer, with room for a busy machine.
+    EXPECT_LT(Steady::now() - start, std::chrono::milliseconds(3000));
+}
+
+TEST(SntpClient, TwoQueriesAtOnceKeepTheirOwnErrors)
+{
+    ScriptedSntpServer tooLong([](const Bytes &req) {
+        Bytes b = ScriptedSntpServer::Answer(req, 1.8e9);
+        b.push_back(0);
+        return std::vector<ScriptedSntpServer::Reply> {{b}};
+    });
+    int closedPort;
+    {
+        ScriptedSntpServer gone(
+            [](const Bytes &) { return std::vector<ScriptedSntpServer::Reply> {}; });
+        closedPort = gone.Port();
+    }
+    auto errors = [](int port, int want) {
+        int wrong = 0;
+        for (int i = 0; i < 50; ++i) {
+            try {
+                Query(port, 3500);
+                ++wrong;
+            } catch (const EIdSocketError &e) {
+                wrong += e.LastError != want;
+            }
+        }
+        return wrong;
+    };
+    int wrongRefused = 0;
+    std::thread refused([&] { wrongRefused = errors(closedPort, 10054); });
+    EXPECT_EQ(errors(tooLong.Port(), 10040), 0);
+    refused.join();
+    EXPECT_EQ(wrongRefused, 0);
 }
 
 TEST(SntpClient, SilenceEndsAfterTheReceiveTimeOut)
@@ -357,7 +390,8 @@ TEST(SntpClient, SilenceEndsAfterTheReceiveTimeOut)
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - start);
     EXPECT_EQ(a.OriginateTimestamp + a.LocalClockOffset + a.RoundTripDelay, 0);
     EXPECT_GE(took.count(), 3450);
-    EXPECT_LT(took.count(), 4500);
+    // Not a second wait: a busy machine may be late, not twice as late.
+    EXPECT_LT(took.count(), 7000);
 }
 
 TEST(SntpClient, SyncClockWithSntpOffSendsNothing)

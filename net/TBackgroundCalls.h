@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QObject>
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -32,6 +35,9 @@ public:
         FMailbox->gone = true;
         const std::lock_guard<std::mutex> lock(FMailbox->mutex);
         FMailbox->target = nullptr;
+        // Undelivered results die here, on the owner's thread, not on the worker that may hold
+        // the mailbox last.
+        FMailbox->pending.clear();
     }
 
     void SetGuard(Guard guard) { FGuard = std::move(guard); }
@@ -40,34 +46,74 @@ public:
     void Run(std::function<Result(const std::atomic<bool> &gone)> work,
         std::function<void(const Result &)> done)
     {
-        std::thread([mailbox = FMailbox, work = std::move(work), done = std::move(done)]() {
-            Result result = work(mailbox->gone);
-            const std::lock_guard<std::mutex> lock(mailbox->mutex);
-            if (mailbox->target)
-                QMetaObject::invokeMethod(
-                    mailbox->target,
-                    [target = mailbox->target, done, result = std::move(result)] {
-                        target->Deliver([&] { done(result); });
-                    },
-                    Qt::QueuedConnection);
-        }).detach();
+        InFlightCount().fetch_add(1);
+        std::thread worker;
+        try {
+            worker = std::thread(
+                [mailbox = FMailbox, work = std::move(work), done = std::move(done)]() mutable {
+                    {
+                        // Everything the worker holds goes before it is counted out.
+                        auto box = std::move(mailbox);
+                        auto job = std::move(work);
+                        auto doneHere = std::move(done);
+                        Result result = job(box->gone);
+                        const std::lock_guard<std::mutex> lock(box->mutex);
+                        if (box->target) {
+                            box->pending.push_back(
+                                [doneHere, result = std::move(result)] { doneHere(result); });
+                            // Posted under the lock: the owner takes the lock before it touches
+                            // the event or the result, which makes the hand-over one a thread
+                            // checker can see through an uninstrumented Qt.
+                            QCoreApplication::postEvent(box->target, new QEvent(QEvent::User));
+                        }
+                    }
+                    InFlightCount().fetch_sub(1);
+                });
+        } catch (...) {
+            InFlightCount().fetch_sub(1);
+            throw;
+        }
+        worker.detach();
     }
 
-private:
-    struct Mailbox
-    {
-        std::mutex mutex;
-        TBackgroundCalls *target = nullptr;
-        std::atomic<bool> gone {false};
-    };
+    // Workers started and not yet finished, in the whole process. The exit consults it: the
+    // statics a worker may still reach (the socket stack, the resolver hook, libcurl's and Qt's
+    // globals) must not be torn down under it.
+    static int InFlight() { return InFlightCount().load(); }
 
-    void Deliver(const std::function<void()> &delivery)
+protected:
+    // One user event per result, posted by the worker; the event itself carries nothing.
+    void customEvent(QEvent *) override
     {
+        std::function<void()> delivery;
+        {
+            const std::lock_guard<std::mutex> lock(FMailbox->mutex);
+            if (FMailbox->pending.empty())
+                return;
+            delivery = std::move(FMailbox->pending.front());
+            FMailbox->pending.pop_front();
+        }
         if (FGuard)
             FGuard(delivery);
         else
             delivery();
     }
+
+private:
+    // Trivially destructible, so it outlives every worker however the process ends.
+    static std::atomic<int> &InFlightCount()
+    {
+        static std::atomic<int> count {0};
+        return count;
+    }
+
+    struct Mailbox
+    {
+        std::mutex mutex;
+        TBackgroundCalls *target = nullptr;
+        std::deque<std::function<void()>> pending;
+        std::atomic<bool> gone {false};
+    };
 
     std::shared_ptr<Mailbox> FMailbox;
     Guard FGuard;

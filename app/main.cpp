@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QSessionManager>
 
+#include <cstdio>
 #include <cstdlib>
 
 #ifndef QUORVANE_VENDOR_HOST
@@ -39,16 +40,27 @@ int main(int argc, char **argv)
     config.VendorHost = QUORVANE_VENDOR_HOST;
     config.VendorSite = QUORVANE_VENDOR_SITE;
     config.VendorCaption = QUORVANE_VENDOR_CAPTION;
-    TMainForm form(config);
+    int status = 0;
+    {
+        TMainForm form(config);
 
-    TSntpSource sntp;
-    sntp.SetGuard([](const std::function<void()> &f) { Guarded(f); });
-    TOptions options(&sntp);
-    form.SetOptionsDialog(&options);
+        TSntpSource sntp;
+        sntp.SetGuard([](const std::function<void()> &f) { Guarded(f); });
+        TOptions options(&sntp);
+        form.SetOptionsDialog(&options);
 
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
-        [&form](QSessionManager &) { form.SessionEnding(); });
+        QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
+            [&form](QSessionManager &) { form.SessionEnding(); });
 
-    form.show();
-    return app.exec();
+        form.show();
+        status = app.exec();
+    }
+    // The windows are gone and the bounds written. A query waiting on a silent server or a
+    // download being called off may still be running: it must find the statics it uses where it
+    // left them, so the process ends here without tearing them down.
+    if (TBackgroundCalls::InFlight() > 0) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }

@@ -38,13 +38,17 @@ def wait_for(predicate, seconds, what):
 
 
 class SntpServer(threading.Thread):
-    """Answers every request as a synchronised stratum-1 server would."""
+    """Answers every request as a synchronised stratum-1 server would; from another port once
+    wrong_port is set, which the client never hears, so its query waits out its time."""
 
     def __init__(self):
         super().__init__(daemon=True)
         self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         self.sock.bind(("127.0.0.1", 0))
         self.port = self.sock.getsockname()[1]
+        self.other = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        self.other.bind(("127.0.0.1", 0))
+        self.wrong_port = False
         self.requests = []
 
     def run(self):
@@ -63,15 +67,28 @@ class SntpServer(threading.Thread):
             reply[24:32] = data[40:48]
             reply[32:40] = struct.pack("!II", secs, frac)
             reply[40:48] = struct.pack("!II", secs, frac)
-            self.sock.sendto(bytes(reply), peer)
+            (self.other if self.wrong_port else self.sock).sendto(bytes(reply), peer)
 
 
-def make_http_server(port, body):
+def make_http_server(port, body, trickle=None):
+    """Serves body; while the event trickle is set, one byte a fifth of a second instead."""
     requests = []
 
     class Handler(http.server.BaseHTTPRequestHandler):
         def do_GET(self):
             requests.append((self.path, dict(self.headers)))
+            if trickle is not None and trickle.is_set():
+                self.send_response(200)
+                self.send_header("Content-Length", "100000")
+                self.end_headers()
+                try:
+                    for _ in range(600):  # until the client goes, or two minutes
+                        self.wfile.write(b"#")
+                        self.wfile.flush()
+                        time.sleep(0.2)
+                except OSError:
+                    pass
+                return
             payload = body.encode("latin-1")
             self.send_response(200)
             self.send_header("Content-Type", "text/plain")
@@ -164,7 +181,9 @@ def main():
     # The servers first: a port in use then fails the test without leaving an X server behind.
     sntp = SntpServer()
     sntp.start()
-    http_server, http_requests = make_http_server(args.http_port, eastern_session_around_now())
+    trickle = threading.Event()
+    http_server, http_requests = make_http_server(args.http_port, eastern_session_around_now(),
+                                                  trickle)
     xvfb, display = start_xvfb()
     proc = None
     try:
@@ -184,11 +203,11 @@ def main():
             ids = out.stdout.split()
             return ids[0] if ids else None
 
-        wid = wait_for(find_window, 15, "the window")
+        wid = wait_for(find_window, 60, "the window")
         # Start-up: the schedule is fetched once, and the first tick sends one SNTP query (the
         # first read of Eastern time joins it).
-        wait_for(lambda: len(http_requests) >= 1, 10, "the schedule download")
-        wait_for(lambda: len(sntp.requests) >= 1, 10, "the SNTP query")
+        wait_for(lambda: len(http_requests) >= 1, 30, "the schedule download")
+        wait_for(lambda: len(sntp.requests) >= 1, 30, "the SNTP query")
         path, headers = http_requests[0]
         assert path == "/timer/schedule.txt", path
         assert headers.get("User-Agent") == AGENT, headers.get("User-Agent")
@@ -205,35 +224,57 @@ def main():
         assert "_NET_WM_STATE_ABOVE" in state, state
         assert "_NET_WM_STATE_SKIP_TASKBAR" in state, state
 
-        time.sleep(1.0)  # let a tick or two paint the texts
         shot = os.path.join(args.shots, "bar.png")
-        x(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (width, height, left, top),
-           "+repage", shot], display, check=True)
-        px = pixels(shot)
+
+        def painted():
+            """The downloaded session's "Market Open", once a tick has painted it."""
+            x(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (width, height, left, top),
+               "+repage", shot], display, check=True)
+            px = pixels(shot)
+            greens = [p for p, c in px.items() if c[1] > 200 and c[0] < 60 and c[2] < 60]
+            return px if len(greens) > 20 else None
+
+        px = wait_for(painted, 30, "green 'Market Open' text")
         assert px[(width // 2, height // 2 - 2)] == (36, 51, 66) or \
             list(px.values()).count((36, 51, 66)) > width * height // 3, "background colour"
-        greens = [p for p, c in px.items() if c[1] > 200 and c[0] < 60 and c[2] < 60]
-        assert len(greens) > 20, "no green 'Market Open' text"
         assert px[(0, height - 1)] != (36, 51, 66), "bottom-left corner is not cut"
         shutil.copy2(shot, os.path.join(args.shots, "bar-large.png"))
         x(["convert", shot, "-filter", "point", "-resize", "300%", os.path.join(args.shots,
            "bar-large.png")], display)
 
-        # Close through the menu: the button at the left, then the last item.
-        x(["xdotool", "mousemove", str(left + 19), str(top + 12), "click", "1"], display)
         def find_menu():
             ids = x(["xdotool", "search", "--onlyvisible", "--pid", str(proc.pid)],
                     display).stdout.split()
             others = [i for i in ids if i != wid]
             return others[0] if others else None
-        menu = wait_for(find_menu, 10, "the pop-up menu")
-        mleft, mtop, mwidth, mheight = geometry(menu, display)
-        x(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (max(mwidth, width) + 20,
-           mheight + height + 10, min(left, mleft), 0), "+repage",
-           os.path.join(args.shots, "menu.png")], display)
-        x(["xdotool", "mousemove", str(mleft + mwidth // 2), str(mtop + mheight - 12), "click",
-           "1"], display)
-        proc.wait(timeout=15)
+
+        def menu_item(place, shot=None):
+            """The button at the left, then the item at place(menu height) from the top."""
+            wait_for(lambda: not find_menu() or None, 30, "the last menu to close")
+            x(["xdotool", "mousemove", str(left + 19), str(top + 12), "click", "1"], display)
+            menu = wait_for(find_menu, 30, "the pop-up menu")
+            mleft, mtop, mwidth, mheight = geometry(menu, display)
+            if shot:
+                x(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (
+                    max(mwidth, width) + 20, mheight + height + 10, min(left, mleft), 0),
+                   "+repage", shot], display)
+            x(["xdotool", "mousemove", str(mleft + mwidth // 2), str(mtop + place(mheight)),
+               "click", "1"], display)
+
+        # Close while a query waits on a server that answers from the wrong port and a
+        # download trickles in: both still run on their own threads as the program ends.
+        sntp.wrong_port = True
+        trickle.set()
+        asked, fetched = len(sntp.requests), len(http_requests)
+        menu_item(lambda h: h * 48 // 100)  # Refresh Schedule
+        wait_for(lambda: len(http_requests) > fetched, 30, "the trickling download")
+        menu_item(lambda h: h * 28 // 100)  # Synchronize Clock
+        wait_for(lambda: len(sntp.requests) > asked, 30, "the unanswered SNTP query")
+        menu_item(lambda h: h - 12, os.path.join(args.shots, "menu.png"))  # Close
+        closing = time.monotonic()
+        status = proc.wait(timeout=30)
+        print("closed in %.2f s with status %d" % (time.monotonic() - closing, status))
+        assert status == 0, "exit status %d" % status
         with open(os.path.join(scratch, "options.ini")) as f:
             ini = f.read()
         print(ini)

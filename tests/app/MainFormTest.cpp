@@ -21,6 +21,7 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -163,13 +164,20 @@ TEST(MainForm, ASilentTimeServerAndATricklingDownloadLeaveTheTickRunning)
     config.Sntp = nullptr;
     auto form = std::make_unique<TMainForm>(config);
     int ticks = 0;
-    QObject::connect(form->Timer11, &QTimer::timeout, [&ticks] { ++ticks; });
-    form->show();
+    qint64 lastTick = 0, longestGap = 0;
     QElapsedTimer waited;
     waited.start();
-    while (waited.elapsed() < 2500)
+    QObject::connect(form->Timer11, &QTimer::timeout, [&] {
+        if (ticks++ > 0)
+            longestGap = std::max(longestGap, waited.elapsed() - lastTick);
+        lastTick = waited.elapsed();
+    });
+    form->show();
+    // A busy machine may slow the ticks; only a tick held by the query stops for its 3.5 s.
+    while (ticks < 15 && waited.elapsed() < 30000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     EXPECT_GE(ticks, 15) << "the tick stood still while the network was waited on";
+    EXPECT_LT(longestGap, 3000) << "a tick waited on the network";
     EXPECT_EQ(form->Text(Label::Countdown), "--:--:--");
     EXPECT_FALSE(form->Text(Label::Clock).empty());
 
@@ -177,7 +185,7 @@ TEST(MainForm, ASilentTimeServerAndATricklingDownloadLeaveTheTickRunning)
     waited.restart();
     form->close();
     form.reset();
-    EXPECT_LT(waited.elapsed(), 500);
+    EXPECT_LT(waited.elapsed(), 3000) << "the close waited for the query";
     while (!hungUp && waited.elapsed() < 10000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     EXPECT_TRUE(hungUp) << "the download was not given up";

@@ -136,11 +136,11 @@ def main():
                                   str(bars[0].pid)], env=xenv, capture_output=True, text=True)
             return out.stdout.split()
 
-        wait_for(window, 20, "the installed bar's window")
+        wait_for(window, 60, "the installed bar's window")
         before = (os.stat(ini).st_mtime_ns, open(ini, "rb").read())
         started = time.monotonic()
         bars.append(subprocess.Popen([exe], cwd=elsewhere, env=xenv))
-        assert bars[1].wait(timeout=15) == 0
+        assert bars[1].wait(timeout=30) == 0
         print("second bar exited after %.2f s" % (time.monotonic() - started))
         assert bars[0].poll() is None, "the first bar ended"
         assert (os.stat(ini).st_mtime_ns, open(ini, "rb").read()) == before
@@ -148,7 +148,7 @@ def main():
         out = script("--uninstall", status=1)
         assert os.path.exists(exe) and os.path.exists(entry), "uninstalled under a running bar"
         bars[0].terminate()
-        bars[0].wait(timeout=15)
+        bars[0].wait(timeout=30)
 
         # An upgrade over the user's own schedule and alarms, one bundled sound deleted.
         with open(os.path.join(appdir, "schedule.txt"), "a") as f:

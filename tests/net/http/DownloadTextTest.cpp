@@ -152,7 +152,8 @@ TEST(DownloadText, StalledAndTricklingServersGiveThePartialTextWithinTheirBounds
             = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
         EXPECT_EQ(d.Text.rfind("first part", 0), 0u) << r.what;
         EXPECT_FALSE(d.Complete) << r.what;
-        EXPECT_LT(took.count(), std::min(r.stallMs, r.deadlineMs) + 900) << r.what;
+        // Room for a busy machine, still well short of the next bound that would end it.
+        EXPECT_LT(took.count(), std::min(r.stallMs, r.deadlineMs) + 4000) << r.what;
     }
 }
 

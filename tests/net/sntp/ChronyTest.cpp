@@ -64,7 +64,8 @@ public:
     // Waits until it answers; false when it never does.
     bool Ready()
     {
-        for (int i = 0; pid_ > 0 && i < 50; ++i) {
+        // A minute at most: a busy machine may be slow to start it.
+        for (int i = 0; pid_ > 0 && i < 300; ++i) {
             TIdSNTP probe;
             probe.Host = "127.0.0.1";
             probe.Port = port_;

@@ -53,10 +53,11 @@ TEST(OptionsServerTest, AgainstLoopbackServers)
         QElapsedTimer waited;
         waited.start();
         o.SpeedButton2Click();
-        while (shown.empty() && waited.elapsed() < 8000)
+        while (shown.empty() && waited.elapsed() < 30000)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
         if (c.port == std::to_string(silent.Port())) {
-            EXPECT_GE(ticks - ticksBefore, 20) << "the tick stood still during a silent query";
+            // A query on this thread would hold every tick; a busy machine only slows some.
+            EXPECT_GE(ticks - ticksBefore, 5) << "the tick stood still during a silent query";
         }
         const std::string where = "(" + c.host + ":" + c.shown + ")";
         EXPECT_NE(shown.find(where), std::string::npos) << shown;

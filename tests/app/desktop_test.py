@@ -169,7 +169,7 @@ def start_bar(d, exe, scratch, env, options, log):
         f.write("[Quorvane]\nUseSNTP=0\nLeft=1280\nWidth=240\nHeight=34\n" + options)
     app = subprocess.Popen([os.path.join(folder, "quorvane")], cwd="/", env=env, stdout=log,
                            stderr=log)
-    bar = wait_for(lambda: (d.windows(app.pid) or [None])[0], 15, "the bar")
+    bar = wait_for(lambda: (d.windows(app.pid) or [None])[0], 60, "the bar")
     return app, bar
 
 
@@ -202,22 +202,22 @@ def check_on_panel_desktop(d, exe, scratch, env, shots, name, check, shoot=None,
     app_env = dict(env, QT_QPA_PLATFORM="xcb", TZ="America/New_York")
     app, bar = start_bar(d, exe, scratch, app_env, "", log)
     try:
-        placed = eventually(lambda: d.geometry(bar)[:4] == (1280, top, 240, 34) or None, 10)
+        placed = eventually(lambda: d.geometry(bar)[:4] == (1280, top, 240, 34) or None, 30)
         check("%s: the bar starts at the top of the work area, y %d" % (name, top), placed,
               d.geometry(bar))
         pointer(1299, top + 12, click=True)
-        menu = eventually(lambda: next((w for w in d.windows(app.pid) if w != bar), None), 5)
+        menu = eventually(lambda: next((w for w in d.windows(app.pid) if w != bar), None), 30)
         where = d.geometry(menu)[:2] if menu else None
         check("%s: the first menu opens under its button" % name,
               where == (1289, top + 23), where)
         d.shot(os.path.join(shots, "%s-menu.png" % name), 1200, 0, 400, top + 200)
         shoot("menu")
         d.run("xdotool", "key", "Escape")
-        eventually(lambda: d.windows(app.pid) == [bar] or None, 5)
+        eventually(lambda: d.windows(app.pid) == [bar] or None, 30)
         d.run("wmctrl", "-n", "2")
         d.run("wmctrl", "-s", "1")
         switched = eventually(lambda: "= 1" in d.run("xprop", "-root", "_NET_CURRENT_DESKTOP")
-                              or None, 5)
+                              or None, 30)
         # A compositing window manager can keep windows of other workspaces mapped: it must
         # also say the bar is on every workspace.
         desktop = d.run("xprop", "-id", bar, "_NET_WM_DESKTOP")
@@ -237,7 +237,7 @@ def check_on_panel_desktop(d, exe, scratch, env, shots, name, check, shoot=None,
     d.run("xdotool", "mousemove", "300", "700")
     app, bar = start_bar(d, exe, scratch, app_env, "AutoHide=1\n", log)
     try:
-        retracted = eventually(lambda: d.geometry(bar)[1] == top + 4 - 34 or None, 10)
+        retracted = eventually(lambda: d.geometry(bar)[1] == top + 4 - 34 or None, 30)
         shape = d.shape_box(bar)
         check("%s: retracted, the strip lies at the work area's top and covers nothing above"
               % name, retracted and shape and shape[1] + top + 4 - 34 == top
@@ -245,9 +245,9 @@ def check_on_panel_desktop(d, exe, scratch, env, shots, name, check, shoot=None,
         d.shot(os.path.join(shots, "%s-retracted.png" % name), 1200, 0, 400, top + 40)
         shoot("retracted")
         pointer(1400, top + 1)
-        back = eventually(lambda: d.geometry(bar)[1] == top or None, 5)
+        back = eventually(lambda: d.geometry(bar)[1] == top or None, 30)
         # It stays while the pointer is on it: the bar has taken it in once it fades up fully.
-        faded = eventually(lambda: opacity(d, bar) == 220 or None, 5)
+        faded = eventually(lambda: opacity(d, bar) == 220 or None, 30)
         check("%s: a pointer on the strip brings the bar back, and it stays" % name,
               back and faded and d.geometry(bar)[1] == top, (d.geometry(bar), opacity(d, bar)))
         d.shot(os.path.join(shots, "%s-revealed.png" % name), 1200, 0, 400, top + 40)

@@ -28,10 +28,10 @@ OPACITY = "_NET_WM_WINDOW_OPACITY"
 OPENING = calendar.timegm((2027, 3, 12, 14, 30, 0))  # 9:30 am Eastern, as UTC
 
 
-def set_clock(path, spec):
+def set_clock(path, setting):
     """Replaced whole, so the program never reads half a setting."""
     with open(path + ".new", "w") as f:
-        f.write(spec + "\n")
+        f.write(setting + "\n")
     os.rename(path + ".new", path)
 
 

@@ -17,8 +17,8 @@ import time
 top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(top, "tests", "app"))
 sys.dont_write_bytecode = True
-from desktop_test import (Desktop, check_on_panel_desktop, panel_desktop, start,  # noqa: E402
-                          start_session_bus, stop, work_area_top)
+from desktop_test import (Checks, Desktop, check_on_panel_desktop, panel_desktop,  # noqa: E402
+                          start, start_session_bus, stop, work_area_top)
 from e2e_test import start_xvfb, wait_for  # noqa: E402
 
 PACKAGES = {
@@ -148,13 +148,7 @@ def mutter_pointer():
 def inside_gnome(exe, shots):
     """In the namespace: fresh /run/dbus and /run/systemd, a stand-in system bus, a session
     bus, then GNOME Shell headless on Wayland with a virtual 1920x1080 monitor."""
-    failures = []
-
-    def check(what, ok, detail=""):
-        print(("ok   " if ok else "FAIL ") + what + ("" if ok else ": " + str(detail)),
-              flush=True)
-        if not ok:
-            failures.append(what)
+    check = failures = Checks()
 
     scratch = tempfile.mkdtemp(prefix="quorvane-gnome-")
     subprocess.run(["ip", "link", "set", "lo", "up"], check=True)
@@ -244,13 +238,7 @@ def main():
     os.makedirs(args.shots, exist_ok=True)
     if args.inside_gnome:
         return inside_gnome(args.exe, args.shots)
-    failures = []
-
-    def check(what, ok, detail=""):
-        print(("ok   " if ok else "FAIL ") + what + ("" if ok else ": " + str(detail)),
-              flush=True)
-        if not ok:
-            failures.append(what)
+    check = failures = Checks()
 
     scratch = tempfile.mkdtemp(prefix="quorvane-tries-")
     try:

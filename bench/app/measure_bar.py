@@ -5,16 +5,14 @@ Usage: measure_bar.py QUORVANE_EXE BARE_BAR_EXE [SECONDS]
 The bar runs in a scratch folder with a session open around now, SNTP off, the pointer away.
 Prints CPU (% of one core, the program and the X server), resident memory and first paint.
 """
-import datetime
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
 import time
-from zoneinfo import ZoneInfo
 
-from measure_network import start_xvfb
+from measure_network import schedule_text, start_xvfb
 
 HZ = os.sysconf("SC_CLK_TCK")
 
@@ -74,11 +72,8 @@ def main():
     seconds = float(sys.argv[3]) if len(sys.argv) > 3 else 60
     scratch = tempfile.mkdtemp(prefix="quorvane-bench-")
     shutil.copy2(exe, os.path.join(scratch, "quorvane"))
-    now = datetime.datetime.now(ZoneInfo("America/New_York"))
-    fmt = "%m/%d/%Y %H:%M"
     with open(os.path.join(scratch, "schedule.txt"), "w") as f:
-        f.write("%s - %s\n" % ((now - datetime.timedelta(hours=1)).strftime(fmt),
-                               (now + datetime.timedelta(hours=5)).strftime(fmt)))
+        f.write(schedule_text())
     with open(os.path.join(scratch, "options.ini"), "w") as f:
         f.write("[Quorvane]\nUseSNTP=0\n")
     xvfb, display = start_xvfb()

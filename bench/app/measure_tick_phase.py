@@ -16,7 +16,6 @@ of all its threads, SNTP off, read from /proc; preemptions are printed apart). T
 a private session bus, as in a desktop session, unless --no-session-bus is given.
 """
 import argparse
-import datetime
 import os
 import shutil
 import socket
@@ -26,10 +25,9 @@ import sys
 import tempfile
 import threading
 import time
-from zoneinfo import ZoneInfo
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from measure_network import start_xvfb  # noqa: E402
+from measure_network import schedule_text, start_xvfb  # noqa: E402
 
 AHEAD = 0.437
 NTP_EPOCH = 2208988800
@@ -71,11 +69,8 @@ class AheadSntp(threading.Thread):
 def scratch_folder(exe, ini):
     scratch = tempfile.mkdtemp(prefix="quorvane-phase-")
     shutil.copy2(exe, os.path.join(scratch, "quorvane"))
-    now = datetime.datetime.now(ZoneInfo("America/New_York"))
-    fmt = "%m/%d/%Y %H:%M"
     with open(os.path.join(scratch, "schedule.txt"), "w") as f:
-        f.write("%s - %s\n" % ((now - datetime.timedelta(hours=1)).strftime(fmt),
-                               (now + datetime.timedelta(hours=5)).strftime(fmt)))
+        f.write(schedule_text())
     with open(os.path.join(scratch, "options.ini"), "w") as f:
         f.write("[Quorvane]\n%sLeft=%d\nHeight=%d\nWidth=%d\n" % (ini, LEFT, HEIGHT, WIDTH))
     return scratch

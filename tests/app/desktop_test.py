@@ -35,6 +35,16 @@ def set_clock(path, setting):
     os.rename(path + ".new", path)
 
 
+class Checks(list):
+    """Prints each check as it is made and keeps the names of those that failed."""
+
+    def __call__(self, what, ok, detail=""):
+        print(("ok   " if ok else "FAIL ") + what + ("" if ok else ": " + str(detail)),
+              flush=True)
+        if not ok:
+            self.append(what)
+
+
 def eventually(predicate, seconds=10):
     """Like wait_for, but answers None at the deadline, so the check itself can tell."""
     try:
@@ -304,12 +314,7 @@ def panel_desktop(name, exe, scratch, shots, check):
 def others_only(args):
     """The quick run alone on each desktop named."""
     scratch = tempfile.mkdtemp(prefix="quorvane-desktop-")
-    failures = []
-
-    def check(what, ok, detail=""):
-        print(("ok   " if ok else "FAIL ") + what + ("" if ok else ": " + str(detail)))
-        if not ok:
-            failures.append(what)
+    check = failures = Checks()
     try:
         for name in args.desktops.split(","):
             panel_desktop(name, args.exe, scratch, args.shots, check)
@@ -396,12 +401,7 @@ def main():
         bar = wait_for(lambda: (d.windows(app.pid) or [None])[0], 60, "the bar")
         left, top, width, height, _ = d.geometry(bar)
         assert (left, top, width, height) == (1280, 0, 240, 34), (left, top, width, height)
-        failures = []
-
-        def check(what, ok, detail=""):
-            print(("ok   " if ok else "FAIL ") + what + ("" if ok else ": " + str(detail)))
-            if not ok:
-                failures.append(what)
+        check = failures = Checks()
 
         # The fade, as the X server receives it: an enter from 80, then a leave to the floor.
         spy = OpacitySpy(display, bar)

@@ -58,7 +58,7 @@ int main(int argc, char **argv)
     // The windows are gone and the bounds written. A query waiting on a silent server or a
     // download being called off may still be running: it must find the statics it uses where it
     // left them, so the process ends here without tearing them down.
-    if (TBackgroundCalls::InFlight() > 0) {
+    if (!TBackgroundCalls::JoinAllIfDone()) {
         std::fflush(nullptr);
         std::_Exit(status);
     }

@@ -9,7 +9,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <utility>
 
 namespace quorvane {
@@ -46,40 +45,29 @@ public:
     void Run(std::function<Result(const std::atomic<bool> &gone)> work,
         std::function<void(const Result &)> done)
     {
-        InFlightCount().fetch_add(1);
-        std::thread worker;
-        try {
-            worker = std::thread(
-                [mailbox = FMailbox, work = std::move(work), done = std::move(done)]() mutable {
-                    {
-                        // Everything the worker holds goes before it is counted out.
-                        auto box = std::move(mailbox);
-                        auto job = std::move(work);
-                        auto doneHere = std::move(done);
-                        Result result = job(box->gone);
-                        const std::lock_guard<std::mutex> lock(box->mutex);
-                        if (box->target) {
-                            box->pending.push_back(
-                                [doneHere, result = std::move(result)] { doneHere(result); });
-                            // Posted under the lock: the owner takes the lock before it touches
-                            // the event or the result, which makes the hand-over one a thread
-                            // checker can see through an uninstrumented Qt.
-                            QCoreApplication::postEvent(box->target, new QEvent(QEvent::User));
-                        }
-                    }
-                    InFlightCount().fetch_sub(1);
-                });
-        } catch (...) {
-            InFlightCount().fetch_sub(1);
-            throw;
-        }
-        worker.detach();
+        Start([mailbox = FMailbox, work = std::move(work), done = std::move(done)]() mutable {
+            // Everything the worker holds goes before it is counted out.
+            auto box = std::move(mailbox);
+            auto job = std::move(work);
+            auto doneHere = std::move(done);
+            Result result = job(box->gone);
+            const std::lock_guard<std::mutex> lock(box->mutex);
+            if (box->target) {
+                box->pending.push_back(
+                    [doneHere, result = std::move(result)] { doneHere(result); });
+                // Posted under the lock: the owner takes the lock before it touches the event
+                // or the result, which makes the hand-over one a thread checker can see through
+                // an uninstrumented Qt.
+                QCoreApplication::postEvent(box->target, new QEvent(QEvent::User));
+            }
+        });
     }
 
-    // Workers started and not yet finished, in the whole process. The exit consults it: the
-    // statics a worker may still reach (the socket stack, the resolver hook, libcurl's and Qt's
-    // globals) must not be torn down under it.
-    static int InFlight() { return InFlightCount().load(); }
+    // For the end of the program: joins every worker when none is still at work, so none is
+    // left ending its thread while the process tears down the statics it may reach (the socket
+    // stack, the resolver hook, libcurl's and Qt's globals, thread-key destructors); false,
+    // joining nothing, while one is at work.
+    static bool JoinAllIfDone();
 
 protected:
     // One user event per result, posted by the worker; the event itself carries nothing.
@@ -100,12 +88,9 @@ protected:
     }
 
 private:
-    // Trivially destructible, so it outlives every worker however the process ends.
-    static std::atomic<int> &InFlightCount()
-    {
-        static std::atomic<int> count {0};
-        return count;
-    }
+    // Runs job on a thread of its own, kept joinable until a later start or the exit finds it
+    // done; a worker blocked in a lookup is never waited for.
+    static void Start(std::function<void()> job);
 
     struct Mailbox
     {

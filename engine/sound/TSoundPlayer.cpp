@@ -63,10 +63,13 @@ bool TSoundPlayer::IsPlaying()
 {
     if (!FSink)
         return false;
-    if (FStarted.elapsed() > FLimitMs)
+    const qint64 elapsed = FStarted.elapsed();
+    if (elapsed > FLimitMs)
         return false;
-    const QAudio::State state = FSink->state();
-    return state == QAudio::ActiveState;
+    // The sink turns idle once it has been handed the last samples, which a sound server with a
+    // deep buffer (or a busy machine) can take well before they are heard: a sound plays for its
+    // own length at least.
+    return elapsed < FSoundMs || FSink->state() == QAudio::ActiveState;
 }
 
 void TSoundPlayer::Play(const std::string &path)
@@ -109,7 +112,8 @@ void TSoundPlayer::Play(const std::string &path)
     FSink = new QAudioSink(device, format);
     // A short buffer keeps the end of the sound, and so IsPlaying, close to what is heard.
     FSink->setBufferSize(format.bytesForDuration(200000));
-    FLimitMs = static_cast<qint64>(wav.Seconds() * 1000) + kEndMarginMs;
+    FSoundMs = static_cast<qint64>(wav.Seconds() * 1000);
+    FLimitMs = FSoundMs + kEndMarginMs;
     FStarted.start();
     FSink->start(FBuffer);
 }

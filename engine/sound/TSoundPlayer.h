@@ -38,6 +38,7 @@ private:
     QBuffer *FBuffer = nullptr;
     QByteArray FData;
     QElapsedTimer FStarted;
+    qint64 FSoundMs = 0;
     qint64 FLimitMs = 0;
 };
 

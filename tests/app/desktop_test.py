@@ -21,7 +21,7 @@ import threading
 import time
 
 sys.dont_write_bytecode = True  # the shared helpers are imported from the source tree
-from e2e_test import skip, start_xvfb, wait_for, x
+from e2e_test import skip, start_telling, start_xvfb, wait_for, x
 
 FAKETIME = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 OPACITY = "_NET_WM_WINDOW_OPACITY"
@@ -138,19 +138,8 @@ class OpacitySpy(threading.Thread):
 
 def start_session_bus(env, scratch):
     """A private session bus, as a desktop session has; answers its process and address."""
-    r, w = os.pipe()
-    bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=%d" % w],
-                           env=env, pass_fds=(w,), stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL)
-    os.close(w)
-    address = b""
-    while not address.endswith(b"\n"):
-        chunk = os.read(r, 256)
-        if not chunk:
-            break
-        address += chunk
-    os.close(r)
-    return bus, address.decode().strip()
+    return start_telling(["dbus-daemon", "--session", "--nofork"], "--print-address=%d",
+                         env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 def far_session():

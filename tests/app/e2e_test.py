@@ -116,24 +116,32 @@ def eastern_session_around_now():
     return "# made by the end-to-end test\n%s - %s\n" % (opens.strftime(fmt), closes.strftime(fmt))
 
 
+def start_telling(cmd, flag, **kw):
+    """Starts cmd with a pipe's write end named by flag (a format with %d), and answers the
+    process and the line it writes there: a display number, a bus address. Read through the
+    newline, or the writer can die of a broken pipe."""
+    r, w = os.pipe()
+    proc = subprocess.Popen(cmd + [flag % w], pass_fds=(w,), **kw)
+    os.close(w)
+    line = b""
+    while not line.endswith(b"\n"):
+        chunk = os.read(r, 256)
+        if not chunk:
+            break
+        line += chunk
+    os.close(r)
+    return proc, line.decode().strip()
+
+
 def start_xvfb(screen="1920x1080x24"):
     if not shutil.which("Xvfb"):
         skip("Xvfb is not installed")
-    r, w = os.pipe()
-    proc = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", screen,
-                             "-nolisten", "tcp"], pass_fds=(w,), stderr=subprocess.DEVNULL)
-    os.close(w)
-    number = b""
-    while not number.endswith(b"\n"):
-        chunk = os.read(r, 16)
-        if not chunk:
-            break
-        number += chunk
-    os.close(r)
-    if not number.strip():
+    proc, number = start_telling(["Xvfb", "-screen", "0", screen, "-nolisten", "tcp",
+                                  "-displayfd"], "%d", stderr=subprocess.DEVNULL)
+    if not number:
         proc.kill()
         skip("Xvfb did not start")
-    return proc, ":" + number.decode().strip()
+    return proc, ":" + number
 
 
 def x(cmd, display, **kw):

@@ -211,7 +211,14 @@ def main():
             ids = out.stdout.split()
             return ids[0] if ids else None
 
-        wid = wait_for(find_window, 60, "the window")
+        try:
+            wid = wait_for(find_window, 60, "the window")
+        except AssertionError:
+            # What the program said is all there is to tell a hang from a crash.
+            proc.kill()
+            print("exit status %s; the program said:\n%s" % (
+                proc.wait(), proc.stdout.read().decode(errors="replace")[-4000:]))
+            raise
         # Start-up: the schedule is fetched once, and the first tick sends one SNTP query (the
         # first read of Eastern time joins it).
         wait_for(lambda: len(http_requests) >= 1, 30, "the schedule download")

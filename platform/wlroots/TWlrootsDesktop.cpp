@@ -1,0 +1,128 @@
+#include "TWlrootsDesktop.h"
+
+#include "TSwayIpc.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
+#include <QWidget>
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace quorvane {
+
+namespace {
+
+xcb_connection_t *Connection()
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+// The toolkit keeps a monitor's top-left in device pixels and scales what lies beyond it.
+QRect DeviceGeometry(const QScreen *screen)
+{
+    const QRect g = screen->geometry();
+    return QRect(g.topLeft(), (QSizeF(g.size()) * screen->devicePixelRatio()).toSize());
+}
+
+QRect ToToolkit(const QRect &device, const QScreen *screen)
+{
+    const QRect g = screen->geometry();
+    const double scale = screen->devicePixelRatio();
+    const QRect d = DeviceGeometry(screen);
+    const int left = g.left() + static_cast<int>(std::ceil((device.left() - d.left()) / scale));
+    const int top = g.top() + static_cast<int>(std::ceil((device.top() - d.top()) / scale));
+    const int right = g.left() + static_cast<int>((device.right() + 1 - d.left()) / scale);
+    const int bottom = g.top() + static_cast<int>((device.bottom() + 1 - d.top()) / scale);
+    return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)) & g;
+}
+
+} // namespace
+
+TWlrootsDesktop::TWlrootsDesktop(const QString &ipcSocket)
+    : FLock(this)
+{
+    if (!ipcSocket.isEmpty()) {
+        FIpc = new TSwayIpc(ipcSocket, this);
+        FIpc->ReadNow(500);
+        FIpc->Watch([this] { Changed(); });
+    }
+    auto watch = [this](QScreen *screen) {
+        connect(screen, &QScreen::geometryChanged, this, [this] { Changed(); });
+    };
+    for (QScreen *screen : QGuiApplication::screens())
+        watch(screen);
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, [this, watch](QScreen *screen) {
+        watch(screen);
+        Changed();
+    });
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, [this] { Changed(); });
+}
+
+TWlrootsDesktop::~TWlrootsDesktop() = default;
+
+TMonitors TWlrootsDesktop::Monitors() const
+{
+    TMonitors monitors;
+    QList<QScreen *> screens = QGuiApplication::screens();
+    // The primary first.
+    std::stable_partition(screens.begin(), screens.end(),
+        [](QScreen *s) { return s == QGuiApplication::primaryScreen(); });
+    for (const QScreen *screen : screens) {
+        TMonitor m {
+            screen->geometry(), screen->geometry(), screen->devicePixelRatio(), screen->name()};
+        const QRect device = DeviceGeometry(screen);
+        // The compositor's output that covers most of this monitor names its usable area.
+        long long most = 0;
+        for (const TSwayOutput &o : FIpc ? FIpc->Outputs() : std::vector<TSwayOutput>()) {
+            const QRect common = o.Rect & device;
+            const long long size = 1LL * common.width() * common.height();
+            if (size > most && !(o.Usable & device).isEmpty()) {
+                most = size;
+                m.WorkArea = ToToolkit(o.Usable & device, screen);
+            }
+        }
+        monitors.push_back(m);
+    }
+    return monitors;
+}
+
+void TWlrootsDesktop::SetOnChanged(std::function<void()> changed)
+{
+    FChanged = std::move(changed);
+}
+
+void TWlrootsDesktop::Changed()
+{
+    // Never from within a caller's own reading of the monitors: from the event loop.
+    QTimer::singleShot(0, this, [this] {
+        if (FChanged)
+            FChanged();
+    });
+}
+
+void TWlrootsDesktop::PrepareWindow(QWidget *window)
+{
+    // Unmanaged, the window is where the program puts it, at its own size, on every
+    // workspace and above the windows the compositor tiles or floats.
+    window->setWindowFlag(Qt::X11BypassWindowManagerHint, true);
+    // The compositor gives the keyboard to an unmanaged window when it maps or is clicked,
+    // unless it is of a kind that never wants it.
+    window->setAttribute(Qt::WA_X11NetWmWindowTypeUtility);
+}
+
+bool TWlrootsDesktop::DesktopUnlocked()
+{
+    return FLock.DesktopUnlocked();
+}
+
+void TWlrootsDesktop::Flush()
+{
+    if (xcb_connection_t *c = Connection())
+        xcb_flush(c);
+}
+
+} // namespace quorvane

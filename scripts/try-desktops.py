@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """Tries the bar on the desktops traders use, headless, each started and stopped here by PID:
-GNOME Shell on Wayland (the bar through XWayland), KDE Plasma on X11 and XFCE. Runs the desktop
-test's checks on each (below any top panel, the first menu under its button, on workspace 2,
-the auto-hide strip) and leaves screenshots in --shots. Installs the desktops when missing.
+GNOME Shell on Wayland (the bar through XWayland), KDE Plasma on X11, XFCE and sway (the bar
+through XWayland again). Runs the desktop test's checks on each (below any top panel, the first
+menu under its button, on workspace 2, the auto-hide strip; on sway a drag and Close too) and
+leaves screenshots in --shots. Installs the desktops when missing.
 
-    scripts/try-desktops.py [--desktops gnome,kde,xfce] [--shots DIR] [--exe PROGRAM]
+    scripts/try-desktops.py [--desktops gnome,kde,xfce,sway] [--shots DIR] [--exe PROGRAM]
 """
 import argparse
 import os
@@ -20,12 +21,14 @@ sys.dont_write_bytecode = True
 from desktop_test import (Checks, Desktop, check_on_panel_desktop, panel_desktop,  # noqa: E402
                           start, start_session_bus, stop, work_area_top)
 from e2e_test import start_xvfb, wait_for  # noqa: E402
+from try_sway import sway  # noqa: E402
 
 PACKAGES = {
     "gnome": ["gnome-shell", "mutter", "xwayland", "gnome-screenshot", "dbus-x11",
               "at-spi2-core", "gnome-settings-daemon", "python3-dbus"],
     "kde": ["kwin-x11", "plasma-workspace", "plasma-desktop", "breeze", "kwin-style-breeze"],
     "xfce": ["xfwm4", "xfce4-panel", "xfce4-settings", "xfconf"],
+    "sway": ["sway", "grim", "xwayland", "xterm", "imagemagick"],
 }
 LIBEXEC = "/usr/lib/x86_64-linux-gnu/libexec"
 
@@ -226,7 +229,7 @@ def inside_gnome(exe, shots):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--desktops", default="gnome,kde,xfce")
+    parser.add_argument("--desktops", default="gnome,kde,xfce,sway")
     parser.add_argument("--shots", default=os.path.join(top, "build", "desktop-tries"))
     parser.add_argument("--exe", default=os.path.join(top, "build", "tests", "app", "e2e",
                                                       "quorvane"))
@@ -249,6 +252,8 @@ def main():
                 panel_desktop("xfce", args.exe, scratch, args.shots, check)
             elif name == "kde":
                 kde(args.exe, scratch, args.shots, check)
+            elif name == "sway":
+                sway(args.exe, scratch, args.shots, check)
             else:
                 gnome(args.exe, scratch, args.shots, check)
     finally:

@@ -9,7 +9,7 @@ import shutil
 import subprocess
 import time
 
-from desktop_test import Checks, Desktop, eventually, start, start_bar, stop  # noqa: F401
+from desktop_test import Desktop, eventually, start, start_bar, stop
 from e2e_test import wait_for
 
 NOBODY = 65534

@@ -213,7 +213,7 @@ void TMainForm::LoadBounds(const std::string &path)
 void TMainForm::KeepOnScreen()
 {
     const QRect kept = quorvane::KeepOnScreen(
-        Desktop().Monitors(), QRect(x(), TopEdge(), width(), height()), Limits());
+        Desktop().Monitors(), QRect(x(), TopEdge(), width(), BarHeight()), Limits());
     if (kept.size() != size())
         resize(kept.size());
     const int hidden = HiddenRows() > 0 ? kept.height() - 4 : 0;
@@ -222,7 +222,7 @@ void TMainForm::KeepOnScreen()
 
 void TMainForm::SaveBounds(const std::string &path)
 {
-    const IniEntries bounds {{"Left", std::to_string(x())}, {"Height", std::to_string(height())},
+    const IniEntries bounds {{"Left", std::to_string(x())}, {"Height", std::to_string(BarHeight())},
         {"Width", std::to_string(width())}, {"Top", std::to_string(TopEdge())}};
     if (!WriteIniStrings(path, TOptions::Section, bounds))
         throw EIniFileException("Unable to write to " + path);
@@ -281,12 +281,12 @@ void TMainForm::SetColor(Label label, TColor color)
 void TMainForm::PlaceRightAligned()
 {
     l1->move(width() - 3 - l1->width(), 2);
-    l2->move(width() - 4 - l2->width(), height() - 12);
+    l2->move(width() - 4 - l2->width(), BarHeight() - 12);
 }
 
 void TMainForm::FormResize()
 {
-    const int h = height();
+    const int h = BarHeight();
     Label1->move(10, h - 12);
     l2->move(l2->x(), h - 12);
     int points, buttonTop;
@@ -321,7 +321,7 @@ void TMainForm::RetractWindow()
     // The strip lies at the top of the work area; the rest of the bar would cover a panel
     // above it, so it is cut away.
     const int top = TopEdge();
-    PlaceWithHiddenRows(QPoint(x(), top + 4 - height()), height() - 4);
+    PlaceWithHiddenRows(QPoint(x(), top + 4 - BarHeight()), BarHeight() - 4);
     Label1->setVisible(false);
     l2->setVisible(false);
 }

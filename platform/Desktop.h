@@ -48,6 +48,9 @@ public:
     // Whether the window's shape cuts what shows and what the pointer reaches. Where it does
     // not, the window's own geometry has to do the cutting.
     virtual bool ShapesHonoured() const { return true; }
+    // Whether the desktop fades the window by its opacity property. Where it does not, the
+    // window draws its opacity itself, over a background through which what lies below shows.
+    virtual bool OpacityHonoured() const { return true; }
     // Whether a window manager frames and places the window, answering its moves late; false
     // where the program places the window itself and a move is done when it returns.
     virtual bool WindowManagerPlaces() const { return true; }

@@ -153,8 +153,9 @@ def sway(exe, scratch, shots, check):
         left = d.geometry(bar)[0]
         d.run("xdotool", "mousemove", str(left + 19), str(top + 12), "click", "1")
         menu = eventually(lambda: next((w for w in d.windows(app.pid) if w != bar), None), 30)
-        mx, my, mw, mh, _ = d.geometry(menu)
-        d.run("xdotool", "mousemove", str(mx + 40), str(my + mh - 10), "click", "1")
+        if menu:
+            mx, my, mw, mh, _ = d.geometry(menu)
+            d.run("xdotool", "mousemove", str(mx + 40), str(my + mh - 10), "click", "1")
         closed = eventually(lambda: app.poll() is not None or None, 30)
         check("sway: Close ends the bar", closed, app.poll())
 

@@ -2,6 +2,7 @@
 
 #include <QCursor>
 #include <QEnterEvent>
+#include <QGraphicsOpacityEffect>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
@@ -120,6 +121,15 @@ void TBaseMainForm::ApplyOpacity()
     FAppliedOpacity = effective;
     ++FOpacityApplications;
     setWindowOpacity(effective);
+    if (!FDesktop->OpacityHonoured()) {
+        // One effect over the whole window, its children included.
+        auto *effect = qobject_cast<QGraphicsOpacityEffect *>(graphicsEffect());
+        if (!effect) {
+            effect = new QGraphicsOpacityEffect(this);
+            setGraphicsEffect(effect);
+        }
+        effect->setOpacity(effective);
+    }
     // Without this the change can wait in the toolkit's output buffer until the next repaint.
     FDesktop->Flush();
 }
@@ -204,11 +214,15 @@ void TBaseMainForm::paintEvent(QPaintEvent *)
     UpdateShape();
     QPainter painter(this);
     const int w = width(), h = height();
+    // A see-through background leaves the cut corners clear, as a shape would.
+    const bool clear = testAttribute(Qt::WA_TranslucentBackground);
+    if (clear)
+        painter.setClipRegion(Shape(w, h));
     painter.fillRect(rect(), Background);
     // A desktop without shaped windows shows the key colour at the cut corners, as the layout
     // describes. Where the shape cuts them, the shape is in device pixels, scaled and rounded
     // by the platform, and key pixels painted beside it would show.
-    if (!FDesktop->ShapesHonoured()) {
+    if (!FDesktop->ShapesHonoured() && !clear) {
         for (const QRect &r : QRegion(rect()).subtracted(Shape(w, h)))
             painter.fillRect(r, KeyColor);
     }
@@ -233,11 +247,15 @@ void TBaseMainForm::UpdateShape()
 
 QRect TBaseMainForm::VisibleRect() const
 {
+    if (FCutHeight)
+        return geometry();
     return QRect(x(), y() + FHiddenRows, width(), std::max(height() - FHiddenRows, 1));
 }
 
 QRegion TBaseMainForm::VisibleShape() const
 {
+    if (FCutHeight)
+        return QRegion(rect());
     return Shape(width(), height()) & QRegion(0, FHiddenRows, width(), height() - FHiddenRows);
 }
 
@@ -249,6 +267,10 @@ void TBaseMainForm::SetHiddenRows(int rows)
 
 void TBaseMainForm::PlaceWithHiddenRows(QPoint topLeft, int rows)
 {
+    if (!FDesktop->ShapesHonoured()) {
+        PlaceCut(topLeft, rows);
+        return;
+    }
     // Rows are cut before the window moves and given back after: the other order would show
     // them for a moment over whatever lies above the strip.
     if (topLeft == pos() && rows == FHiddenRows)
@@ -262,6 +284,22 @@ void TBaseMainForm::PlaceWithHiddenRows(QPoint topLeft, int rows)
     FPlacing = false;
     // Weighed in between, a pointer on the strip of a bar being revealed lies outside the old
     // shape: the bar would retract at the next auto-hide step and come back, over and over.
+    CheckPointer();
+}
+
+void TBaseMainForm::PlaceCut(QPoint topLeft, int rows)
+{
+    // Only the window's own size cuts it: it shrinks to what shows, at the place where that is.
+    const int full = BarHeight();
+    rows = std::clamp(rows, 0, full - 1);
+    const QRect target(topLeft.x(), topLeft.y() + rows, width(), full - rows);
+    if (target == geometry() && rows == FHiddenRows)
+        return;
+    FPlacing = true;
+    FHiddenRows = rows;
+    FCutHeight = rows > 0 ? full : 0;
+    setGeometry(target);
+    FPlacing = false;
     CheckPointer();
 }
 
@@ -287,6 +325,20 @@ void TBaseMainForm::moveEvent(QMoveEvent *event)
 
 void TBaseMainForm::showEvent(QShowEvent *event)
 {
+    if (graphicsEffect()) {
+        // The effect that draws the opacity draws the window with its children at once. A
+        // child that fills its background with an opaque colour is repainted alone, past the
+        // effect; one step short of opaque, it is repainted with the window.
+        for (QWidget *child : findChildren<QWidget *>()) {
+            QPalette p = child->palette();
+            QColor c = p.color(child->backgroundRole());
+            if (child->autoFillBackground() && c.alpha() == 255) {
+                c.setAlpha(254);
+                p.setColor(child->backgroundRole(), c);
+                child->setPalette(p);
+            }
+        }
+    }
     QWidget::showEvent(event);
     CheckPointer();
 }

@@ -56,6 +56,8 @@ public:
     // the way than before or after, and then weighs the pointer against the finished shape.
     void PlaceWithHiddenRows(QPoint topLeft, int rows);
     int HiddenRows() const { return FHiddenRows; }
+    // The bar's own height, also while the window itself is cut to its strip.
+    int BarHeight() const { return FCutHeight ? FCutHeight : height(); }
     // What of the window shows: a retracted bar is its strip.
     QRect VisibleRect() const;
     IDesktop &Desktop() const { return *FDesktop; }
@@ -91,6 +93,7 @@ private:
     void CheckPointer();
     void UpdateShape();
     QRegion VisibleShape() const;
+    void PlaceCut(QPoint topLeft, int rows);
 
     std::unique_ptr<IDesktop> FOwnDesktop;
     IDesktop *FDesktop;
@@ -113,6 +116,8 @@ private:
     QSize FShapeDeviceSize;
     int FHiddenRows = 0;
     int FShapeHiddenRows = 0;
+    // The bar's height while the window is cut to its strip, where the desktop ignores shapes.
+    int FCutHeight = 0;
 };
 
 } // namespace quorvane

@@ -1,12 +1,13 @@
 #include "TWlrootsDesktop.h"
 
+#include "TKeepOnTop.h"
 #include "TSwayIpc.h"
+#include "X11Window.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
-#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <cmath>
@@ -14,12 +15,6 @@
 namespace quorvane {
 
 namespace {
-
-xcb_connection_t *Connection()
-{
-    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
 
 // The toolkit keeps a monitor's top-left in device pixels and scales what lies beyond it.
 QRect DeviceGeometry(const QScreen *screen)
@@ -112,6 +107,11 @@ void TWlrootsDesktop::PrepareWindow(QWidget *window)
     // The compositor gives the keyboard to an unmanaged window when it maps or is clicked,
     // unless it is of a kind that never wants it.
     window->setAttribute(Qt::WA_X11NetWmWindowTypeUtility);
+    // The compositor draws neither the opacity property nor the shape: the window draws both
+    // into a background of its own that can be see-through, which it must have from its first
+    // showing.
+    window->setAttribute(Qt::WA_TranslucentBackground);
+    FOnTop = std::make_unique<TKeepOnTop>(window);
 }
 
 bool TWlrootsDesktop::DesktopUnlocked()
@@ -121,8 +121,7 @@ bool TWlrootsDesktop::DesktopUnlocked()
 
 void TWlrootsDesktop::Flush()
 {
-    if (xcb_connection_t *c = Connection())
-        xcb_flush(c);
+    FlushWindowSystem();
 }
 
 } // namespace quorvane

@@ -5,8 +5,11 @@
 
 #include <QObject>
 
+#include <memory>
+
 namespace quorvane {
 
+class TKeepOnTop;
 class TSwayIpc;
 
 // A wlroots compositor's XWayland: its window manager manages every window it may, publishes
@@ -24,6 +27,7 @@ public:
     void SetOnChanged(std::function<void()> changed) override;
     void PrepareWindow(QWidget *window) override;
     bool ShapesHonoured() const override { return false; }
+    bool OpacityHonoured() const override { return false; }
     bool WindowManagerPlaces() const override { return false; }
     bool DesktopUnlocked() override;
     void Flush() override;
@@ -32,6 +36,7 @@ private:
     void Changed();
 
     TSwayIpc *FIpc = nullptr;
+    std::unique_ptr<TKeepOnTop> FOnTop;
     TDesktopLock FLock;
     std::function<void()> FChanged;
 };

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QAbstractNativeEventFilter>
+#include <QPointer>
+
+class QWidget;
+
+namespace quorvane {
+
+// Keeps an unmanaged window above the managed ones in the X server's stacking order. The
+// compositor draws it above them anyway, but XWayland hands the pointer to the window the X
+// server finds at that point: once the window manager has raised the window it gave the focus
+// to, the bar would be drawn on top and never reached.
+class TKeepOnTop : public QAbstractNativeEventFilter
+{
+public:
+    explicit TKeepOnTop(QWidget *window);
+    ~TKeepOnTop() override;
+    TKeepOnTop(const TKeepOnTop &) = delete;
+    TKeepOnTop &operator=(const TKeepOnTop &) = delete;
+
+    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *result) override;
+
+private:
+    void Raise();
+
+    QPointer<QWidget> FWindow;
+    bool FWatching = false;
+};
+
+} // namespace quorvane

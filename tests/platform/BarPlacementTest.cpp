@@ -1,5 +1,6 @@
 #include "BarPlacement.h"
 #include "Struts.h"
+#include "TSwayIpc.h"
 
 #include <gtest/gtest.h>
 
@@ -51,6 +52,24 @@ const Desk Narrow {{{0, 0, 400, 300}}, {400, 300}, {}};
 // in device pixels and halves its size.
 const TMonitors Scale2 {{{0, 0, 1920, 1080}, {0, 27, 1920, 1053}, 1, "A"},
     {{1920, 0, 960, 540}, {1920, 0, 960, 540}, 2, "B"}};
+
+// Two outputs as sway's IPC tells them: swaybar's 23 rows on the first only, the workspace shown
+// there listed before one hidden on the same output, which covers the whole output.
+TMonitors SwayMonitors()
+{
+    const QByteArray outputs = R"([
+        {"name": "A", "active": true, "rect": {"x": 0, "y": 0, "width": 1920, "height": 1080}},
+        {"name": "B", "active": true, "rect": {"x": 1920, "y": 0, "width": 1920, "height": 1080}},
+        {"name": "C", "active": false, "rect": {"x": 3840, "y": 0, "width": 1920, "height": 1080}}])";
+    const QByteArray workspaces = R"([
+        {"output": "A", "visible": true, "rect": {"x": 0, "y": 23, "width": 1920, "height": 1057}},
+        {"output": "B", "visible": true, "rect": {"x": 1920, "y": 0, "width": 1920, "height": 1080}},
+        {"output": "A", "visible": false, "rect": {"x": 0, "y": 0, "width": 1920, "height": 1080}}])";
+    TMonitors out;
+    for (const TSwayOutput &o : TSwayIpc::ParseOutputs(outputs, workspaces))
+        out.push_back({o.Rect, o.Usable, 1, o.Name});
+    return out;
+}
 
 enum class Rule { Keep, Drag, Top };
 
@@ -109,6 +128,10 @@ TEST(BarPlacement, EveryMonitorAtItsOwnTopAndNeverLost)
             {2800, 0, 240, 34}, {2640, 0, 240, 34}},
         {"scale 2: the primary keeps its panel", Scale2, Rule::Keep, {1000, 0, 240, 34},
             {1000, 27, 240, 34}},
+        {"sway: below swaybar, by the rectangle of the workspace shown", SwayMonitors(), Rule::Keep,
+            {1280, 0, 240, 34}, {1280, 23, 240, 34}},
+        {"sway: an output without swaybar, and none for a disabled one", SwayMonitors(), Rule::Keep,
+            {5000, 23, 240, 34}, {3600, 0, 240, 34}},
         {"no monitor at all: the size clamped, the place kept", {}, Rule::Keep, {-50, 7, 20, 20},
             {-50, 7, 200, 34}},
         {"a drag onto the monitor beside", SideBySide.Monitors(), Rule::Drag, {1900, 27, 240, 34},

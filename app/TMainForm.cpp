@@ -214,7 +214,7 @@ void TMainForm::KeepOnScreen()
 {
     const QRect kept = quorvane::KeepOnScreen(
         Desktop().Monitors(), QRect(x(), TopEdge(), width(), BarHeight()), Limits());
-    if (kept.size() != size())
+    if (kept.size() != QSize(width(), BarHeight()))
         resize(kept.size());
     const int hidden = HiddenRows() > 0 ? kept.height() - 4 : 0;
     PlaceWithHiddenRows(QPoint(kept.x(), kept.y() - hidden), hidden);

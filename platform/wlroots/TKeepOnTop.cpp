@@ -41,14 +41,18 @@ bool TKeepOnTop::nativeEventFilter(const QByteArray &type, void *message, qintpt
     if (type != "xcb_generic_event_t" || !FWindow || !FWindow->isVisible())
         return false;
     const auto *event = static_cast<const xcb_generic_event_t *>(message);
-    // Only managed windows are raised by the window manager; unmanaged ones are menus and the
-    // like, this window among them, and raising over those would bury a menu or loop.
+    const auto own = static_cast<xcb_window_t>(FWindow->winId());
     switch (event->response_type & 0x7F) {
-    case XCB_CONFIGURE_NOTIFY:
-        if (!static_cast<const xcb_configure_notify_event_t *>(message)->override_redirect)
+    case XCB_CONFIGURE_NOTIFY: {
+        // Raised straight above this window; moves and resizes of others need nothing.
+        const auto *e = static_cast<const xcb_configure_notify_event_t *>(message);
+        if (e->above_sibling == own && !e->override_redirect)
             Raise();
         break;
+    }
     case XCB_MAP_NOTIFY:
+        // A window mapped goes on top. Unmanaged ones are menus and the like, this window's
+        // own among them: raising over those would bury them.
         if (!static_cast<const xcb_map_notify_event_t *>(message)->override_redirect)
             Raise();
         break;

@@ -1,5 +1,6 @@
 #include "ErrorReport.h"
 #include "Exception.h"
+#include "MainLayout.h"
 #include "TMainForm.h"
 #include "TOptions.h"
 #include "net/http/LoopbackHttpServer.h"
@@ -289,6 +290,21 @@ TEST(MainForm, FontsFollowTheHeight)
         EXPECT_EQ(form.Label1->y(), r.height - 12);
         EXPECT_EQ(form.l2->y(), r.height - 12);
         EXPECT_EQ(form.l1->geometry().right(), 240 - 3 - 1);
+    }
+}
+
+TEST(MainForm, TheMenuButtonIsDrawnForEachScale)
+{
+    App app;
+    TMainForm form(app.Config());
+    for (const double scale : {1.0, 1.25, 1.5, 2.0}) {
+        const int side = static_cast<int>(20 * scale);
+        const QImage shown = form.SpeedButton1->icon()
+                                 .pixmap(form.SpeedButton1->iconSize(), scale)
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        EXPECT_EQ(shown.size(), QSize(side, side)) << scale;
+        EXPECT_EQ(shown, MenuButtonImage(side)) << "drawn, not scaled, at " << scale;
     }
 }
 

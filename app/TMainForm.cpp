@@ -110,7 +110,7 @@ TMainForm::TMainForm(const TMainFormConfig &config)
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
     SpeedButton1->setAutoRaise(true);
     SpeedButton1->setFocusPolicy(Qt::NoFocus);
-    SpeedButton1->setIcon(QIcon(MenuButtonPicture()));
+    SpeedButton1->setIcon(MenuButtonIcon());
     SpeedButton1->setIconSize(QSize(20, 20));
     SpeedButton1->setGeometry(9, 1, 21, 22);
     DateLabel1 = MakeLabel(this, "DateLabel1", Tahoma(true, PointsToPixels(12)), true);

@@ -14,17 +14,23 @@ namespace quorvane {
 
 namespace {
 
-void SelectPropertyChanges(xcb_connection_t *c, uint32_t window, bool keepOthers)
+// Adds property changes to what this program hears of the window. The window can be one of
+// the program's own, whose other events the toolkit must go on hearing.
+void SelectPropertyChanges(xcb_connection_t *c, uint32_t window)
 {
     uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    if (keepOthers) {
-        const xcb_get_window_attributes_cookie_t cookie = xcb_get_window_attributes(c, window);
-        if (xcb_get_window_attributes_reply_t *reply
-            = xcb_get_window_attributes_reply(c, cookie, nullptr)) {
-            mask |= reply->your_event_mask;
-            std::free(reply);
-        }
-    }
+    const xcb_get_window_attributes_cookie_t attributes = xcb_get_window_attributes(c, window);
+    xcb_generic_error_t *error = nullptr;
+    xcb_get_window_attributes_reply_t *reply
+        = xcb_get_window_attributes_reply(c, attributes, &error);
+    std::free(error);
+    if (!reply)
+        return;
+    const bool heard = reply->your_event_mask & XCB_EVENT_MASK_PROPERTY_CHANGE;
+    mask |= reply->your_event_mask;
+    std::free(reply);
+    if (heard)
+        return;
     // A window gone meanwhile answers with an error that is no news.
     const xcb_void_cookie_t cookie
         = xcb_change_window_attributes_checked(c, window, XCB_CW_EVENT_MASK, &mask);
@@ -62,7 +68,7 @@ TX11Desktop::TX11Desktop()
     FStrutAtom = X11Atom(c, "_NET_WM_STRUT");
     FPartialAtom = X11Atom(c, "_NET_WM_STRUT_PARTIAL");
     // Work areas, workspaces and the list of windows change as properties of the root window.
-    SelectPropertyChanges(c, FRoot, true);
+    SelectPropertyChanges(c, FRoot);
     qGuiApp->installNativeEventFilter(this);
 }
 
@@ -141,7 +147,7 @@ void TX11Desktop::Read() const
     for (const uint32_t window : X11Values(c, FRoot, FClientsAtom)) {
         watched.insert(window);
         if (!FWatched.count(window))
-            SelectPropertyChanges(c, window, false);
+            SelectPropertyChanges(c, window);
         std::vector<uint32_t> s = X11Values(c, window, FPartialAtom);
         if (s.size() >= 12) {
             TStrut strut;

@@ -1,5 +1,6 @@
 #include "ErrorReport.h"
 #include "Exception.h"
+#include "MainLayout.h"
 #include "TMainForm.h"
 #include "TOptions.h"
 #include "net/http/LoopbackHttpServer.h"
@@ -292,10 +293,25 @@ TEST(MainForm, FontsFollowTheHeight)
     }
 }
 
+TEST(MainForm, TheMenuButtonIsDrawnForEachScale)
+{
+    App app;
+    TMainForm form(app.Config());
+    for (const double scale : {1.0, 1.25, 1.5, 2.0}) {
+        const int side = static_cast<int>(20 * scale);
+        const QImage shown = form.SpeedButton1->icon()
+                                 .pixmap(form.SpeedButton1->iconSize(), scale)
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        EXPECT_EQ(shown.size(), QSize(side, side)) << scale;
+        EXPECT_EQ(shown, MenuButtonImage(side)) << "drawn, not scaled, at " << scale;
+    }
+}
+
 TEST(MainForm, StaysAtTheTopEdge)
 {
-    // Two monitors side by side; a top panel on the first leaves windows the rows from 27 down.
-    const QRect a(0, 0, 1920, 1080), b(1920, 0, 1920, 1080);
+    // Two monitors, one above the other; a top panel on the upper leaves it the rows from 27.
+    const QRect a(0, 0, 1920, 1080), b(0, 1080, 1920, 1080);
     const TMonitor panelOnA {a, a.adjusted(0, 27, 0, 0), 1, "A"}, bareB {b, b, 1, "B"};
     FakeDesktop desk({panelOnA, bareB});
     App app;
@@ -321,29 +337,29 @@ TEST(MainForm, StaysAtTheTopEdge)
     EXPECT_TRUE(form.PointerInside()) << "the pointer on the strip is on the revealed bar";
     EXPECT_TRUE(form.Label1->isVisibleTo(&form));
 
-    // Dragged until the pointer is on the second monitor: at its own top, under the pointer.
+    // Dragged until the pointer is on the lower monitor: at its own top, under the pointer.
     const QPoint press(form.x() + 50, 37);
     form.FormMouseDown(Qt::LeftButton, Qt::NoModifier, 50, 10, press);
-    form.FormMouseMove(Qt::LeftButton, 50, 10, QPoint(2000, 500));
+    form.FormMouseMove(Qt::LeftButton, 50, 10, QPoint(700, 1500));
     form.FormMouseUp();
-    EXPECT_EQ(form.pos(), QPoint(1950, 0));
+    EXPECT_EQ(form.pos(), QPoint(650, 1080));
     desk.Change({panelOnA, {b, b.adjusted(0, 44, 0, 0), 1, "B"}});
-    EXPECT_EQ(form.y(), 44) << "a panel added on the second monitor pushes the bar down at once";
+    EXPECT_EQ(form.y(), 1124) << "a panel added on the lower monitor pushes the bar down at once";
     form.RetractWindow();
     desk.Change({panelOnA, bareB});
-    EXPECT_EQ(form.geometry().bottom(), 3) << "retracted at the top as the panel goes";
+    EXPECT_EQ(form.geometry().bottom(), 1083) << "retracted at the top as the panel goes";
     form.RevealWindow();
 
-    // Closed there, started again: back on the second monitor.
+    // Closed there, started again: back on the lower monitor.
     form.SaveBounds(form.IniPath());
     {
         FakeDesktop same(desk.monitors);
         config.Desktop = &same;
         TMainForm again(config);
-        EXPECT_EQ(again.pos(), QPoint(1950, 0));
+        EXPECT_EQ(again.pos(), QPoint(650, 1080));
     }
     desk.Change({panelOnA});
-    EXPECT_EQ(form.geometry(), QRect(1680, 27, 240, 34)) << "the monitor gone: onto the other";
+    EXPECT_EQ(form.geometry(), QRect(650, 27, 240, 34)) << "the monitor gone: onto the other";
 }
 
 TEST(MainForm, AutoHideAndTheDisplaySettings)

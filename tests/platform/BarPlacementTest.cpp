@@ -8,6 +8,13 @@
 
 using namespace quorvane;
 
+QT_BEGIN_NAMESPACE
+void PrintTo(const QRect &r, std::ostream *os)
+{
+    *os << r.width() << "x" << r.height() << "+" << r.x() << "+" << r.y();
+}
+QT_END_NAMESPACE
+
 namespace {
 
 const TBarLimits Grip {{200, 34}, {500, 100}};
@@ -40,6 +47,8 @@ const Desk TallBesideShort {
     {{1920, 360, 1920, 1080}, {0, 0, 1920, 1440}}, {3840, 1440}, {TopPanel(360, 1920, 3839)}};
 const Desk Stacked {
     {{0, 1080, 1920, 1080}, {0, 0, 1920, 1080}}, {1920, 2160}, {TopPanel(1080, 0, 1919)}};
+const Desk StackedPanelOnEach {{{0, 1080, 1920, 1080}, {0, 0, 1920, 1080}}, {1920, 2160},
+    {TopPanel(1080, 0, 1919), TopPanel(0, 0, 1919)}};
 const Desk LeftPanel {{{0, 0, 1920, 1080}}, {1920, 1080}, {{48, 0, 0, 0, 0, 1079}}};
 const Desk BottomPanel {{{0, 0, 1920, 1080}, {1920, 0, 1920, 1080}}, {3840, 1080},
     {{0, 0, 0, 44, 0, 0, 0, 0, 0, 0, 1920, 3839}}};
@@ -96,10 +105,14 @@ TEST(BarPlacement, EveryMonitorAtItsOwnTopAndNeverLost)
             TallBesideShort.Monitors(), Rule::Keep, {600, 387, 240, 34}, {600, 0, 240, 34}},
         {"tall beside short: a bar above the short one's top belongs to it",
             TallBesideShort.Monitors(), Rule::Keep, {2600, 0, 240, 34}, {2600, 387, 240, 34}},
+        {"tall beside short: just beside the tall one, over the short one's columns",
+            TallBesideShort.Monitors(), Rule::Keep, {1930, 0, 240, 34}, {1930, 387, 240, 34}},
         {"stacked: closed on the lower monitor, back on it", Stacked.Monitors(), Rule::Keep,
             {600, 1107, 240, 34}, {600, 1107, 240, 34}},
         {"stacked: a panel's edge reaching over the upper monitor leaves it alone",
             Stacked.Monitors(), Rule::Keep, {600, 0, 240, 34}, {600, 0, 240, 34}},
+        {"stacked, a panel on each: the upper keeps to its own", StackedPanelOnEach.Monitors(),
+            Rule::Keep, {600, 0, 240, 34}, {600, 27, 240, 34}},
         {"a panel on the left edge leaves the top alone", LeftPanel.Monitors(), Rule::Keep,
             {1280, 0, 240, 34}, {1280, 0, 240, 34}},
         {"a panel on the left edge: a bar off the left comes back beside it", LeftPanel.Monitors(),
@@ -111,7 +124,9 @@ TEST(BarPlacement, EveryMonitorAtItsOwnTopAndNeverLost)
         {"a monitor gone: onto the nearest, wholly", Undocked.Monitors(), Rule::Keep,
             {2600, 0, 240, 34}, {1680, 27, 240, 34}},
         {"half on each monitor: onto the one holding the centre", SideBySide.Monitors(), Rule::Keep,
-            {1700, 0, 240, 34}, {1680, 27, 240, 34}},
+            {1800, 0, 240, 34}, {1920, 0, 240, 34}},
+        {"a little more on the first: onto the first", SideBySide.Monitors(), Rule::Keep,
+            {1799, 0, 240, 34}, {1680, 27, 240, 34}},
         {"a saved left far off screen to the right", SideBySide.Monitors(), Rule::Keep,
             {5120, 27, 240, 34}, {3600, 0, 240, 34}},
         {"a saved left far off screen to the left", SideBySide.Monitors(), Rule::Keep,

@@ -15,6 +15,7 @@ public:
     TMonitors Monitors() const override { return monitors; }
     void SetOnChanged(std::function<void()> changed) override { onChanged = std::move(changed); }
     void PrepareWindow(QWidget *) override { ++prepared; }
+    bool ShapesHonoured() const override { return shapes; }
     bool DesktopUnlocked() override { return !locked; }
     void Flush() override { }
 
@@ -29,6 +30,7 @@ public:
     std::function<void()> onChanged;
     int prepared = 0;
     bool locked = false;
+    bool shapes = true;
 };
 
 } // namespace quorvane::test

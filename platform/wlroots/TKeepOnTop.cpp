@@ -7,6 +7,7 @@
 #include <xcb/xcb.h>
 
 #include <cstdlib>
+#include <vector>
 
 namespace quorvane {
 
@@ -16,7 +17,10 @@ TKeepOnTop::TKeepOnTop(QWidget *window)
     xcb_connection_t *c = X11Connection();
     if (!c)
         return;
-    // Other windows' raises and mappings arrive as notes about the root's children.
+    FCheck.setSingleShot(true);
+    FCheck.setInterval(0);
+    QObject::connect(&FCheck, &QTimer::timeout, window, [this] { RaiseIfCovered(); });
+    // Other windows' restacks and mappings arrive as notes about the root's children.
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
     uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
     const xcb_get_window_attributes_cookie_t cookie = xcb_get_window_attributes(c, root);
@@ -40,34 +44,49 @@ bool TKeepOnTop::nativeEventFilter(const QByteArray &type, void *message, qintpt
 {
     if (type != "xcb_generic_event_t" || !FWindow || !FWindow->isVisible())
         return false;
-    const auto *event = static_cast<const xcb_generic_event_t *>(message);
-    const auto own = static_cast<xcb_window_t>(FWindow->winId());
-    switch (event->response_type & 0x7F) {
-    case XCB_CONFIGURE_NOTIFY: {
-        // Raised straight above this window; moves and resizes of others need nothing.
-        const auto *e = static_cast<const xcb_configure_notify_event_t *>(message);
-        if (e->above_sibling == own && !e->override_redirect)
-            Raise();
-        break;
-    }
-    case XCB_MAP_NOTIFY:
-        // A window mapped goes on top. Unmanaged ones are menus and the like, this window's
-        // own among them: raising over those would bury them.
-        if (!static_cast<const xcb_map_notify_event_t *>(message)->override_redirect)
-            Raise();
-        break;
-    default:
-        break;
-    }
+    // The toolkit keeps only the last of several queued notes about the root's children, so
+    // which window went where cannot be told from them: the stacking itself is looked at.
+    const uint8_t kind = static_cast<const xcb_generic_event_t *>(message)->response_type & 0x7F;
+    if (kind == XCB_CONFIGURE_NOTIFY || kind == XCB_MAP_NOTIFY)
+        FCheck.start();
     return false;
 }
 
-void TKeepOnTop::Raise()
+void TKeepOnTop::RaiseIfCovered()
 {
     xcb_connection_t *c = X11Connection();
-    const uint32_t above = XCB_STACK_MODE_ABOVE;
-    xcb_configure_window(
-        c, static_cast<xcb_window_t>(FWindow->winId()), XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    if (!c || !FWindow || !FWindow->isVisible())
+        return;
+    const auto own = static_cast<xcb_window_t>(FWindow->winId());
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    xcb_query_tree_reply_t *tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr);
+    if (!tree)
+        return;
+    // Bottom first: the windows after this one lie above it.
+    const xcb_window_t *children = xcb_query_tree_children(tree);
+    const int count = xcb_query_tree_children_length(tree);
+    int at = 0;
+    while (at < count && children[at] != own)
+        ++at;
+    std::vector<xcb_get_window_attributes_cookie_t> above;
+    for (int i = at + 1; i < count; ++i)
+        above.push_back(xcb_get_window_attributes(c, children[i]));
+    std::free(tree);
+    // Unmanaged windows above it are menus and the like, this program's own among them:
+    // raising over those would bury them.
+    bool covered = false;
+    for (const xcb_get_window_attributes_cookie_t &cookie : above) {
+        xcb_generic_error_t *error = nullptr;
+        xcb_get_window_attributes_reply_t *a = xcb_get_window_attributes_reply(c, cookie, &error);
+        std::free(error);
+        if (a && !a->override_redirect && a->map_state == XCB_MAP_STATE_VIEWABLE)
+            covered = true;
+        std::free(a);
+    }
+    if (!covered)
+        return;
+    const uint32_t mode = XCB_STACK_MODE_ABOVE;
+    xcb_configure_window(c, own, XCB_CONFIG_WINDOW_STACK_MODE, &mode);
     xcb_flush(c);
 }
 

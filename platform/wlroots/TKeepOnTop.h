@@ -2,6 +2,7 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QPointer>
+#include <QTimer>
 
 class QWidget;
 
@@ -22,9 +23,11 @@ public:
     bool nativeEventFilter(const QByteArray &type, void *message, qintptr *result) override;
 
 private:
-    void Raise();
+    void RaiseIfCovered();
 
     QPointer<QWidget> FWindow;
+    // One look at the stacking for a burst of changes.
+    QTimer FCheck;
     bool FWatching = false;
 };
 

@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocalSocket>
+#include <QTimer>
 
 #include <cstring>
 
@@ -31,7 +32,12 @@ TSwayIpc::TSwayIpc(const QString &socketPath, QObject *parent)
     , FPath(socketPath)
     , FQuery(new QLocalSocket(this))
     , FEvents(new QLocalSocket(this))
+    , FLater(new QTimer(this))
 {
+    // A bar shown or hidden is told before the compositor has laid the outputs out anew.
+    FLater->setSingleShot(true);
+    FLater->setInterval(500);
+    connect(FLater, &QTimer::timeout, this, [this] { Refresh(); });
     connect(FQuery, &QLocalSocket::readyRead, this, [this] { Received(FQuery, FQueryBuffer); });
     connect(FEvents, &QLocalSocket::readyRead, this, [this] { Received(FEvents, FEventBuffer); });
     // A reply that will never come must not hold every later refresh back.
@@ -129,8 +135,9 @@ void TSwayIpc::Watch(std::function<void()> changed)
     FEvents->connectToServer(FPath);
     if (!FEvents->waitForConnected(100))
         return;
-    FEvents->write(
-        Message(Subscribe, R"(["workspace", "output", "barconfig_update", "bar_state_update"])"));
+    // Outputs come and go as the toolkit's screens; an event kind the compositor does not
+    // know fails the whole subscription (sway 1.7 has no "output").
+    FEvents->write(Message(Subscribe, R"(["workspace", "barconfig_update", "bar_state_update"])"));
     FEvents->flush();
 }
 
@@ -141,8 +148,10 @@ void TSwayIpc::Received(QLocalSocket *socket, QByteArray &buffer)
     QByteArray payload;
     while (TakeMessage(buffer, type, payload)) {
         if (socket == FEvents) {
-            if (type & EventBit)
+            if (type & EventBit) {
                 Refresh();
+                FLater->start();
+            }
             continue;
         }
         if (type == GetOutputs)

@@ -10,6 +10,7 @@
 #include <vector>
 
 class QLocalSocket;
+class QTimer;
 
 namespace quorvane {
 
@@ -62,6 +63,7 @@ private:
     QString FPath;
     QLocalSocket *FQuery = nullptr;
     QLocalSocket *FEvents = nullptr;
+    QTimer *FLater = nullptr;
     QByteArray FQueryBuffer, FEventBuffer;
     QByteArray FOutputsReply, FWorkspacesReply;
     int FAwaited = 0;

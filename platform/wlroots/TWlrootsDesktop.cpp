@@ -45,16 +45,23 @@ TWlrootsDesktop::TWlrootsDesktop(const QString &ipcSocket)
         FIpc->ReadNow(500);
         FIpc->Watch([this] { Changed(); });
     }
-    auto watch = [this](QScreen *screen) {
-        connect(screen, &QScreen::geometryChanged, this, [this] { Changed(); });
+    // An output added, moved or removed shows as the toolkit's screens; the compositor is
+    // asked again for its usable areas, and tells when they differ.
+    auto outputs = [this] {
+        if (FIpc)
+            FIpc->Refresh();
+        Changed();
+    };
+    auto watch = [this, outputs](QScreen *screen) {
+        connect(screen, &QScreen::geometryChanged, this, outputs);
     };
     for (QScreen *screen : QGuiApplication::screens())
         watch(screen);
-    connect(qGuiApp, &QGuiApplication::screenAdded, this, [this, watch](QScreen *screen) {
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, [watch, outputs](QScreen *screen) {
         watch(screen);
-        Changed();
+        outputs();
     });
-    connect(qGuiApp, &QGuiApplication::screenRemoved, this, [this] { Changed(); });
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, outputs);
 }
 
 TWlrootsDesktop::~TWlrootsDesktop() = default;

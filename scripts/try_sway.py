@@ -150,6 +150,14 @@ def sway(exe, scratch, shots, check):
               eventually(lambda: d.geometry(bar)[:2] == (end[0] - 210, top) or None)
               and s.focused() == "xterm", (d.geometry(bar), end, s.focused()))
         s.shoot("dragged")
+        # swaybar hidden and shown again: sway's IPC tells the bar where the top now is.
+        s.msg("bar", "mode", "invisible")
+        up = eventually(lambda: d.geometry(bar)[1] == 0 or None, 30)
+        s.shoot("swaybar-hidden")
+        s.msg("bar", "mode", "dock")
+        down = eventually(lambda: d.geometry(bar)[1] == top or None, 30)
+        check("sway: swaybar hidden, the bar goes up to the output's top; shown, below it again",
+              up and down, d.geometry(bar))
         left = d.geometry(bar)[0]
         d.run("xdotool", "mousemove", str(left + 19), str(top + 12), "click", "1")
         menu = eventually(lambda: next((w for w in d.windows(app.pid) if w != bar), None), 30)

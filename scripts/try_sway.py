@@ -82,7 +82,12 @@ class Sway:
         return path
 
     def stop(self):
-        stop(self.proc)
+        # Asked to end, sway takes its XWayland with it and leaves no display lock behind.
+        self.proc.terminate()
+        try:
+            self.proc.wait(30)
+        except subprocess.TimeoutExpired:
+            stop(self.proc)
         self.log.close()
 
 

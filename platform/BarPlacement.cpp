@@ -67,9 +67,15 @@ int BarTop(const TMonitors &monitors, const QRect &bar)
 
 QPoint DragPlace(const TMonitors &monitors, const QRect &bar, int left, QPoint pointer)
 {
-    for (const TMonitor &m : monitors)
-        if (m.Geometry.contains(pointer))
-            return {left, WorkAreaOf(m).top()};
+    for (const TMonitor &m : monitors) {
+        if (!m.Geometry.contains(pointer))
+            continue;
+        // Its centre taken onto that monitor too, so the bar is on it by the rule that holds
+        // once the drag ends.
+        const int half = bar.width() / 2;
+        return {std::clamp(left, m.Geometry.left() - half, m.Geometry.right() - half),
+            WorkAreaOf(m).top()};
+    }
     return {left, BarTop(monitors, QRect(QPoint(left, bar.top()), bar.size()))};
 }
 

@@ -25,8 +25,8 @@ int BarMonitor(const TMonitors &monitors, const QRect &bar);
 int BarTop(const TMonitors &monitors, const QRect &bar);
 
 // Where a drag step puts the bar now at `bar` whose left the pointer's movement took to
-// `left`: sideways, at the top of the work area of the monitor under the pointer, or of the
-// bar's own monitor while the pointer is on none.
+// `left`: sideways, at the top of the work area of the monitor under the pointer, its centre
+// on that monitor; or of the bar's own monitor while the pointer is on none.
 QPoint DragPlace(const TMonitors &monitors, const QRect &bar, int left, QPoint pointer);
 
 // The bar as it must lie at a start or after the monitors changed: its size as a resize

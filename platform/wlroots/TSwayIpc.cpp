@@ -104,17 +104,24 @@ std::vector<TSwayOutput> TSwayIpc::ParseOutputs(
 void TSwayIpc::Refresh()
 {
     if (FAwaited > 0) {
-        FAgain = true;
-        return;
+        if (!FAsked.hasExpired(2000)) {
+            FAgain = true;
+            return;
+        }
+        // No answer in all that time: a new connection, and the question again.
+        FQuery->abort();
+        FAwaited = 0;
     }
     if (FQuery->state() != QLocalSocket::ConnectedState) {
         FQueryBuffer.clear();
+        FQuery->abort();
         FQuery->connectToServer(FPath);
         // A local socket's connection is made or refused at once.
         if (!FQuery->waitForConnected(100))
             return;
     }
     FAwaited = 2;
+    FAsked.start();
     FQuery->write(Message(GetOutputs) + Message(GetWorkspaces));
     FQuery->flush();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QRect>
 #include <QString>
@@ -67,6 +68,7 @@ private:
     QByteArray FQueryBuffer, FEventBuffer;
     QByteArray FOutputsReply, FWorkspacesReply;
     int FAwaited = 0;
+    QElapsedTimer FAsked;
     bool FAgain = false;
     std::vector<TSwayOutput> FOutputs;
     std::function<void()> FChanged;

@@ -145,13 +145,23 @@ TMainForm::TMainForm(const TMainFormConfig &config)
         return t;
     };
     Timer1Refresh = timer(1000000, [this] { Timer1RefreshTimer(); });
-    // The tick is armed afresh each time for just after the next tenth of the clock shown; a
-    // repeating timer would keep a phase of its own, up to a tenth behind every second shown.
+    // The tick is armed afresh each time for just after the next second of the clock shown; a
+    // repeating timer would keep a phase of its own, up to a period behind every second shown.
     Timer11 = new QTimer(this);
     Timer11->setSingleShot(true);
     Timer11->setTimerType(Qt::PreciseTimer);
     connect(Timer11, &QTimer::timeout, this, &TMainForm::Tick);
-    FEngine->OnRephase = [this] { ArmTick(); };
+    // What is shown changed between ticks: the next tick is now, and in step with the new clock.
+    FEngine->OnRephase = [this] {
+        if (!FClosing)
+            Timer11->start(0);
+    };
+    // The pointer crossing the edge is weighed one auto-hide step later, as the polling did.
+    AutoHideStep = new QTimer(this);
+    AutoHideStep->setSingleShot(true);
+    AutoHideStep->setInterval(AutoHideStepMs);
+    connect(AutoHideStep, &QTimer::timeout, this,
+        [this] { Guarded([this] { AutoHideTimerTimer(); }); });
 
     // The creation handler: provisional place, settings, schedule, stored bounds.
     const int left = ScreenWidth() / 3 * 2;
@@ -173,10 +183,8 @@ TMainForm::TMainForm(const TMainFormConfig &config)
 void TMainForm::Tick()
 {
     Guarded([this] { FEngine->Timer11Timer(); });
-    // The auto-hide step rides on every second tick: on a timer of its own it would wake the
-    // program at a phase of its own, five more times a second.
-    if (++FTicks % 2 == 0)
-        Guarded([this] { AutoHideTimerTimer(); });
+    // The lead times before a boundary end on the tick's seconds; the pointer has events.
+    Guarded([this] { AutoHideTimerTimer(); });
     ArmTick();
 }
 
@@ -303,6 +311,18 @@ void TMainForm::FormMouseMove(Qt::MouseButtons buttons, int x, int y, QPoint scr
         RevealWindow();
 }
 
+void TMainForm::enterEvent(QEnterEvent *event)
+{
+    TBaseMainForm::enterEvent(event);
+    AutoHideStep->start();
+}
+
+void TMainForm::leaveEvent(QEvent *event)
+{
+    TBaseMainForm::leaveEvent(event);
+    AutoHideStep->start();
+}
+
 void TMainForm::RetractWindow()
 {
     // The strip lies at the top of the work area; the rest of the bar would cover a panel
@@ -374,8 +394,9 @@ void TMainForm::RefreshSchedule1Click()
 void TMainForm::Options1Click()
 {
     Guarded([this] {
-        if (Options)
-            RunOptionsSequence(*Options, *FSettings, IniPath());
+        // New settings show at once rather than at the next second.
+        if (Options && RunOptionsSequence(*Options, *FSettings, IniPath()) && !FClosing)
+            Timer11->start(0);
     });
 }
 
@@ -402,7 +423,7 @@ void TMainForm::closeEvent(QCloseEvent *event)
             // dismisses it. Meanwhile the bar is gone and nothing of it ticks or sounds.
             hide();
             FClosing = true;
-            for (QTimer *t : {Timer11, Timer1Refresh})
+            for (QTimer *t : {Timer11, Timer1Refresh, AutoHideStep})
                 t->stop();
             QEventLoop wait;
             bool dismissed = false;

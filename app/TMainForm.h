@@ -51,7 +51,7 @@ public:
     using TBaseMainForm::FormMouseMove;
     void FormMouseMove(Qt::MouseButtons buttons, int x, int y, QPoint screen) override;
     void FormResize();
-    // The 100 ms tick, and the 200 ms auto-hide step on every second one.
+    // The tick: once a second when idle, with the auto-hide step on each one.
     void Tick();
     void AutoHideTimerTimer();
     void Timer1RefreshTimer();
@@ -85,7 +85,8 @@ public:
     QToolButton *SpeedButton1;
     QLabel *DateLabel1, *l1, *l2, *Label1;
     QMenu *pm;
-    QTimer *Timer11, *Timer1Refresh;
+    QTimer *Timer11, *Timer1Refresh, *AutoHideStep;
+    static constexpr int AutoHideStepMs = 200;
 
 protected:
     // The bar belongs to the top edge: a drag moves it sideways only, onto the top of the work
@@ -96,6 +97,8 @@ protected:
     }
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -122,7 +125,6 @@ private:
     TColor FStatusColor = 0xFFFFFF;
     int FLabelWrites = 0;
     bool FClosing = false;
-    unsigned FTicks = 0;
 };
 
 } // namespace quorvane

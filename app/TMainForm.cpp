@@ -5,7 +5,6 @@
 #include "MainLayout.h"
 #include "SettingRules.h"
 #include "TOptions.h"
-#include "TSoundPlayer.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -87,8 +86,8 @@ TMainForm::TMainForm(const TMainFormConfig &config)
     setWindowTitle(QStringLiteral("Quorvane"));
     ISoundPlayer *player = config.Player;
     if (!player) {
-        mp = new TSoundPlayer(this);
-        player = mp;
+        mp = std::make_unique<TLazySoundPlayer>(config.AppDir + TLazySoundPlayer::ModuleName);
+        player = mp.get();
     }
     // Network answers arrive from the event loop; what escapes applying one is reported.
     FSntp.SetGuard([](const std::function<void()> &f) { Guarded(f); });

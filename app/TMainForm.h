@@ -6,6 +6,7 @@
 #include "PosixFileSystem.h"
 #include "Seams.h"
 #include "TBaseMainForm.h"
+#include "TLazySoundPlayer.h"
 #include "TMarketEngine.h"
 #include "TSntpSource.h"
 #include "X11Window.h"
@@ -21,7 +22,6 @@ class QToolButton;
 namespace quorvane {
 
 class TOptions;
-class TSoundPlayer;
 
 // What the main window is built from; the program passes the real parts, tests their own.
 struct TMainFormConfig
@@ -117,7 +117,7 @@ private:
     TDesktopLock FDesktopLock;
     TX11WorkArea FWorkArea;
     const IWorkArea *FArea = nullptr;
-    TSoundPlayer *mp = nullptr;
+    std::unique_ptr<TLazySoundPlayer> mp;
     TOptions *FSettings = nullptr;
     TOptions *Options = nullptr;
     std::unique_ptr<TMarketEngine> FEngine;

@@ -350,15 +350,22 @@ void TMainForm::AutoHideTimerTimer()
     in.autoHide = FSettings->AutoHide();
     if (in.autoHide) {
         in.scheduleAnswered = FEngine->NextEvent(in.remaining, in.open);
-        if (in.scheduleAnswered)
-            in.desktopUnlocked = FDesktopLock.DesktopUnlocked();
         in.pointerInside = PointerInside();
         in.leadBeforeOpening = FSettings->AlwaysShowXMinutesBeforeOpening();
         in.leadBeforeClosing = FSettings->AlwaysShowXMinutesBeforeClosing();
     }
-    switch (DecideAutoHide(in)) {
+    AutoHideAction action = DecideAutoHide(in);
+    const bool revealed = y() == TopEdge() && l2->isVisibleTo(this);
+    // The screen locker is asked only when the window would change: asked at every step, its
+    // answers over the bus would wake the bar every second.
+    if (in.autoHide && in.scheduleAnswered && action != AutoHideAction::Nothing
+        && (action == AutoHideAction::Reveal) != revealed) {
+        in.desktopUnlocked = FDesktopLock.DesktopUnlocked();
+        action = DecideAutoHide(in);
+    }
+    switch (action) {
     case AutoHideAction::Reveal:
-        if (y() != TopEdge() || !l2->isVisibleTo(this))
+        if (!revealed)
             RevealWindow();
         break;
     case AutoHideAction::Retract:

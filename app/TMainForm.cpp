@@ -126,13 +126,6 @@ TMainForm::TMainForm(const TMainFormConfig &config)
              static_cast<QWidget *>(l2), static_cast<QWidget *>(Label1)})
         w->installEventFilter(this);
 
-    pm = new QMenu(this);
-    pm->addAction(L1(config.VendorCaption), this, &TMainForm::OpenVendorSite);
-    pm->addAction(QStringLiteral("Synchronize Clock"), this, &TMainForm::SynchronizeClock1Click);
-    pm->addAction(QStringLiteral("Refresh Schedule"), this, &TMainForm::RefreshSchedule1Click);
-    pm->addAction(QStringLiteral("Options"), this, &TMainForm::Options1Click);
-    pm->addSeparator();
-    pm->addAction(QStringLiteral("Close"), this, &TMainForm::Close1Click);
     connect(SpeedButton1, &QToolButton::clicked, this, &TMainForm::SpeedButton1Click);
 
     // Whatever escapes a timer event reaches the error report; the timer runs on.
@@ -401,7 +394,8 @@ void TMainForm::Options1Click()
 {
     Guarded([this] {
         // New settings show at once rather than at the next second.
-        if (Options && RunOptionsSequence(*Options, *FSettings, IniPath()) && !FClosing)
+        TOptions *dialog = Options ? Options() : nullptr;
+        if (dialog && RunOptionsSequence(*dialog, *FSettings, IniPath()) && !FClosing)
             Timer11->start(0);
     });
 }
@@ -413,6 +407,17 @@ void TMainForm::Close1Click()
 
 void TMainForm::SpeedButton1Click()
 {
+    // Built at the first click: an idle bar need not hold a menu in its memory.
+    if (!pm) {
+        pm = new QMenu(this);
+        pm->addAction(L1(FConfig.VendorCaption), this, &TMainForm::OpenVendorSite);
+        pm->addAction(
+            QStringLiteral("Synchronize Clock"), this, &TMainForm::SynchronizeClock1Click);
+        pm->addAction(QStringLiteral("Refresh Schedule"), this, &TMainForm::RefreshSchedule1Click);
+        pm->addAction(QStringLiteral("Options"), this, &TMainForm::Options1Click);
+        pm->addSeparator();
+        pm->addAction(QStringLiteral("Close"), this, &TMainForm::Close1Click);
+    }
     pm->popup(SpeedButton1->mapToGlobal(QPoint(0, SpeedButton1->height())));
 }
 

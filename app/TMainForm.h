@@ -11,6 +11,7 @@
 #include "TSntpSource.h"
 #include "X11Window.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -45,8 +46,8 @@ public:
     explicit TMainForm(const TMainFormConfig &config);
     ~TMainForm() override;
 
-    // The visible options dialog the "Options" command shows.
-    void SetOptionsDialog(TOptions *dialog) { Options = dialog; }
+    // Makes, at its first call, the visible options dialog the "Options" command shows.
+    void SetOptionsDialog(std::function<TOptions *()> dialog) { Options = std::move(dialog); }
 
     using TBaseMainForm::FormMouseMove;
     void FormMouseMove(Qt::MouseButtons buttons, int x, int y, QPoint screen) override;
@@ -84,7 +85,7 @@ public:
 
     QToolButton *SpeedButton1;
     QLabel *DateLabel1, *l1, *l2, *Label1;
-    QMenu *pm;
+    QMenu *pm = nullptr;
     QTimer *Timer11, *Timer1Refresh, *AutoHideStep;
     static constexpr int AutoHideStepMs = 200;
 
@@ -119,7 +120,7 @@ private:
     const IWorkArea *FArea = nullptr;
     std::unique_ptr<TLazySoundPlayer> mp;
     TOptions *FSettings = nullptr;
-    TOptions *Options = nullptr;
+    std::function<TOptions *()> Options;
     std::unique_ptr<TMarketEngine> FEngine;
     std::string FTexts[3];
     TColor FStatusColor = 0xFFFFFF;

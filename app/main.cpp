@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #ifndef QUORVANE_VENDOR_HOST
 #error "the build names the vendor's web host"
@@ -51,8 +52,12 @@ int main(int argc, char **argv)
 
         TSntpSource sntp;
         sntp.SetGuard([](const std::function<void()> &f) { Guarded(f); });
-        TOptions options(&sntp);
-        form.SetOptionsDialog(&options);
+        std::unique_ptr<TOptions> options;
+        form.SetOptionsDialog([&options, &sntp] {
+            if (!options)
+                options = std::make_unique<TOptions>(&sntp);
+            return options.get();
+        });
 
         QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
             [&form](QSessionManager &) { form.SessionEnding(); });

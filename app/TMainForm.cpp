@@ -312,6 +312,7 @@ void TMainForm::enterEvent(QEnterEvent *event)
 void TMainForm::leaveEvent(QEvent *event)
 {
     TBaseMainForm::leaveEvent(event);
+    FWeighPointer = true;
     AutoHideStep->start();
 }
 
@@ -343,10 +344,13 @@ void TMainForm::AutoHideTimerTimer()
     in.autoHide = FSettings->AutoHide();
     if (in.autoHide) {
         in.scheduleAnswered = FEngine->NextEvent(in.remaining, in.open);
-        in.pointerInside = PointerInside();
+        // A leave with the pointer still over the bar (the menu took the pointer, the shape
+        // changed under it) is no leave: its position decides.
+        in.pointerInside = PointerInside() || (FWeighPointer && PointerOverShape());
         in.leadBeforeOpening = FSettings->AlwaysShowXMinutesBeforeOpening();
         in.leadBeforeClosing = FSettings->AlwaysShowXMinutesBeforeClosing();
     }
+    FWeighPointer = false;
     AutoHideAction action = DecideAutoHide(in);
     const bool revealed = y() == TopEdge() && l2->isVisibleTo(this);
     // The screen locker is asked only when the window would change: asked at every step, its

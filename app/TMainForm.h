@@ -126,6 +126,7 @@ private:
     TColor FStatusColor = 0xFFFFFF;
     int FLabelWrites = 0;
     bool FClosing = false;
+    bool FWeighPointer = false; // the pointer left: the next auto-hide step asks where it is
 };
 
 } // namespace quorvane

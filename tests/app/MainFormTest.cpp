@@ -360,6 +360,17 @@ TEST(MainForm, AutoHideAndTheDisplaySettings)
     QEnterEvent enter(QPointF(5, 32), QPointF(5, 32), QPointF(form.mapToGlobal(QPoint(5, 32))));
     QCoreApplication::sendEvent(&form, &enter);
     EXPECT_EQ(waitFor(0), 0) << "the pointer came back and the bar stayed away";
+    // A leave with the pointer still over the bar (its menu took the pointer) is no leave.
+    QCursor::setPos(form.mapToGlobal(QPoint(100, 10)));
+    QCoreApplication::processEvents(); // the platform's own crossing for the move
+    form.SetPointerInside(false);
+    QCoreApplication::sendEvent(&form, &leave);
+    QElapsedTimer step;
+    step.start();
+    while (form.AutoHideStep->isActive() && step.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    EXPECT_FALSE(form.AutoHideStep->isActive());
+    EXPECT_EQ(form.y(), 0) << "retracted under the pointer";
     s.cb2->setChecked(false);
     form.AutoHideTimerTimer();
 

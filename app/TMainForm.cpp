@@ -19,6 +19,7 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <unistd.h>
@@ -79,9 +80,8 @@ int ScreenWidth()
 } // namespace
 
 TMainForm::TMainForm(const TMainFormConfig &config)
-    : FConfig(config)
-    , FDesktopLock(this)
-    , FArea(config.WorkArea ? config.WorkArea : &FWorkArea)
+    : TBaseMainForm(config.Desktop)
+    , FConfig(config)
 {
     setWindowTitle(QStringLiteral("Quorvane"));
     ISoundPlayer *player = config.Player;
@@ -109,7 +109,7 @@ TMainForm::TMainForm(const TMainFormConfig &config)
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
     SpeedButton1->setAutoRaise(true);
     SpeedButton1->setFocusPolicy(Qt::NoFocus);
-    SpeedButton1->setIcon(QIcon(MenuButtonPicture()));
+    SpeedButton1->setIcon(MenuButtonIcon());
     SpeedButton1->setIconSize(QSize(20, 20));
     SpeedButton1->setGeometry(9, 1, 21, 22);
     DateLabel1 = MakeLabel(this, "DateLabel1", Tahoma(true, PointsToPixels(12)), true);
@@ -156,8 +156,8 @@ TMainForm::TMainForm(const TMainFormConfig &config)
         [this] { Guarded([this] { AutoHideTimerTimer(); }); });
 
     // The creation handler: provisional place, settings, schedule, stored bounds.
-    const int left = ScreenWidth() / 3 * 2;
-    setGeometry(left, TopEdge(left, 260), 260, 34);
+    setGeometry(quorvane::KeepOnScreen(
+        Desktop().Monitors(), QRect(ScreenWidth() / 3 * 2, 0, 260, 34), Limits()));
     FormResize();
     if (IniFileReadable(IniPath()))
         FSettings->LoadFromIni(IniPath());
@@ -168,6 +168,7 @@ TMainForm::TMainForm(const TMainFormConfig &config)
         // Shown, and the stored bounds are not applied: the bar runs on where it is.
         ReportError(e.what());
     }
+    Desktop().SetOnChanged([this] { Guarded([this] { KeepOnScreen(); }); });
     // The first tick runs now, so the first frame on screen already has every text.
     Tick();
 }
@@ -188,29 +189,41 @@ void TMainForm::ArmTick()
 
 TMainForm::~TMainForm()
 {
+    Desktop().SetOnChanged(nullptr);
     // The engine talks to the player and the settings store; it goes first.
     FEngine.reset();
 }
 
 void TMainForm::LoadBounds(const std::string &path)
 {
-    const int32_t left
-        = IniInteger(ReadIniString(path, TOptions::Section, "Left", ""), ScreenWidth() / 3 * 2);
-    const int32_t height = IniInteger(ReadIniString(path, TOptions::Section, "Height", ""), 34);
-    const int32_t width = IniInteger(ReadIniString(path, TOptions::Section, "Width", ""), 240);
-    setGeometry(left, TopEdge(left, width), width, height);
+    // Far enough off any desk to be moved back, near enough that no sum overflows.
+    auto read = [&path](const char *key, int32_t fallback) {
+        return std::clamp(IniInteger(ReadIniString(path, TOptions::Section, key, ""), fallback),
+            -(1 << 24), 1 << 24);
+    };
+    const int32_t left = read("Left", ScreenWidth() / 3 * 2);
+    // The top the bar was closed at tells its monitor; without it, the monitor's at this top.
+    const int32_t top = read("Top", y());
+    const int32_t height = read("Height", 34);
+    const int32_t width = read("Width", 240);
+    setGeometry(
+        quorvane::KeepOnScreen(Desktop().Monitors(), QRect(left, top, width, height), Limits()));
 }
 
-int TMainForm::TopEdge(int left, int width) const
+void TMainForm::KeepOnScreen()
 {
-    // The monitor under the bar's middle; its bottom row is on screen even when retracted.
-    return FArea->Top(QPoint(left + width / 2, y() + height() - 1));
+    const QRect kept = quorvane::KeepOnScreen(
+        Desktop().Monitors(), QRect(x(), TopEdge(), width(), height()), Limits());
+    if (kept.size() != size())
+        resize(kept.size());
+    const int hidden = HiddenRows() > 0 ? kept.height() - 4 : 0;
+    PlaceWithHiddenRows(QPoint(kept.x(), kept.y() - hidden), hidden);
 }
 
 void TMainForm::SaveBounds(const std::string &path)
 {
     const IniEntries bounds {{"Left", std::to_string(x())}, {"Height", std::to_string(height())},
-        {"Width", std::to_string(width())}};
+        {"Width", std::to_string(width())}, {"Top", std::to_string(TopEdge())}};
     if (!WriteIniStrings(path, TOptions::Section, bounds))
         throw EIniFileException("Unable to write to " + path);
 }
@@ -357,7 +370,7 @@ void TMainForm::AutoHideTimerTimer()
     // answers over the bus would wake the bar every second.
     if (in.autoHide && in.scheduleAnswered && action != AutoHideAction::Nothing
         && (action == AutoHideAction::Reveal) != revealed) {
-        in.desktopUnlocked = FDesktopLock.DesktopUnlocked();
+        in.desktopUnlocked = Desktop().DesktopUnlocked();
         action = DecideAutoHide(in);
     }
     switch (action) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "Clock.h"
-#include "DesktopLock.h"
 #include "DownloadText.h"
 #include "PosixFileSystem.h"
 #include "Seams.h"
@@ -9,7 +8,6 @@
 #include "TLazySoundPlayer.h"
 #include "TMarketEngine.h"
 #include "TSntpSource.h"
-#include "X11Window.h"
 
 #include <functional>
 #include <memory>
@@ -36,7 +34,7 @@ struct TMainFormConfig
     IHttpFetch *Http = nullptr; // libcurl when null
     ISntpSource *Sntp = nullptr; // the SNTP client when null
     const IFileSystem *Files = nullptr; // the POSIX file system when null
-    const IWorkArea *WorkArea = nullptr; // the desktop's when null
+    IDesktop *Desktop = nullptr; // the platform's when null
 };
 
 // The bar: the clock, the countdown and the market state, its menu, timers and bounds.
@@ -90,11 +88,11 @@ public:
     static constexpr int AutoHideStepMs = 200;
 
 protected:
-    // The bar belongs to the top edge: a drag moves it sideways only, onto the top of the work
-    // area of the monitor it comes to.
-    QPoint DragTarget(QPoint topLeft) const override
+    // The bar belongs to the top edge: a drag moves it sideways, and onto the top of the work
+    // area of the monitor the pointer comes to.
+    QPoint DragTarget(QPoint topLeft, QPoint pointer) const override
     {
-        return {topLeft.x(), TopEdge(topLeft.x(), width())};
+        return DragPlace(Desktop().Monitors(), VisibleRect(), topLeft.x(), pointer);
     }
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -103,9 +101,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    // The top edge for a bar of this width at this left: the work area's top on its monitor.
-    int TopEdge(int left, int width) const;
-    int TopEdge() const { return TopEdge(x(), width()); }
+    // The top of the work area of the bar's monitor.
+    int TopEdge() const { return BarTop(Desktop().Monitors(), VisibleRect()); }
+    // Puts the bar wholly on one monitor again, at the top, as retracted as it was.
+    void KeepOnScreen();
     void ArmTick();
     void PlaceRightAligned();
     QLabel *LabelOf(Label label) const;
@@ -115,9 +114,6 @@ private:
     TPosixFileSystem FFiles;
     TCurlHttpFetch FHttp;
     TSntpSource FSntp;
-    TDesktopLock FDesktopLock;
-    TX11WorkArea FWorkArea;
-    const IWorkArea *FArea = nullptr;
     std::unique_ptr<TLazySoundPlayer> mp;
     TOptions *FSettings = nullptr;
     std::function<TOptions *()> Options;

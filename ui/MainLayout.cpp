@@ -63,6 +63,14 @@ QImage MenuButtonImage(int size)
     return image;
 }
 
+QIcon MenuButtonIcon()
+{
+    QIcon icon;
+    for (const int size : {20, 25, 30, 35, 40, 60, 80})
+        icon.addPixmap(QPixmap::fromImage(MenuButtonImage(size)));
+    return icon;
+}
+
 QPixmap MenuButtonPicture()
 {
     return QPixmap::fromImage(MenuButtonImage(20));

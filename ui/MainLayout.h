@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QImage>
 #include <QPixmap>
 
@@ -37,6 +38,8 @@ inline uint8_t FadeFloor(int32_t transparency)
 // The menu button's 20 by 20 picture: a white tile with a green arrow up-left and an
 // orange-to-red arrow down-right; its black corners are transparent.
 QPixmap MenuButtonPicture();
+// The picture drawn afresh for each usual scale, so a button shows it sharp at any of them.
+QIcon MenuButtonIcon();
 // The same picture drawn at size by size pixels, for the desktop icon; needs no application object.
 QImage MenuButtonImage(int size);
 

@@ -1,7 +1,5 @@
 #include "TBaseMainForm.h"
 
-#include "X11Window.h"
-
 #include <QCursor>
 #include <QEnterEvent>
 #include <QMouseEvent>
@@ -16,10 +14,12 @@ const QColor TBaseMainForm::Background(36, 51, 66);
 const QColor TBaseMainForm::TopLine(62, 87, 113);
 const QColor TBaseMainForm::KeyColor(121, 91, 23);
 
-TBaseMainForm::TBaseMainForm(QWidget *parent)
+TBaseMainForm::TBaseMainForm(IDesktop *desktop, QWidget *parent)
     : QWidget(parent,
         Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool
             | Qt::WindowDoesNotAcceptFocus)
+    , FOwnDesktop(desktop ? nullptr : MakeDesktop())
+    , FDesktop(desktop ? desktop : FOwnDesktop.get())
     , Timer2(new QTimer(this))
 {
     // A click must leave the keyboard focus in the user's application and still arrive here.
@@ -31,12 +31,10 @@ TBaseMainForm::TBaseMainForm(QWidget *parent)
     Timer2->setInterval(FadeIntervalMs);
     connect(Timer2, &QTimer::timeout, this, &TBaseMainForm::Timer2Timer);
     ApplyOpacity();
-    SkipTaskbar(this);
-    TrackTruePosition(this);
-    // A dock is what window managers leave in place when the user shows the desktop. Set once
-    // the platform window exists, which is when the toolkit passes the type on.
-    setAttribute(Qt::WA_X11NetWmWindowTypeDock);
+    FDesktop->PrepareWindow(this);
 }
+
+TBaseMainForm::~TBaseMainForm() = default;
 
 QRegion TBaseMainForm::Shape(int w, int h)
 {
@@ -100,7 +98,7 @@ void TBaseMainForm::FormMouseMove(Qt::MouseButtons buttons, int x, int y, QPoint
         repaint();
     } else {
         FDragWindow += d;
-        const QPoint target = DragTarget(FDragWindow);
+        const QPoint target = DragTarget(FDragWindow, screen);
         if (target != pos())
             move(target);
     }
@@ -123,7 +121,7 @@ void TBaseMainForm::ApplyOpacity()
     ++FOpacityApplications;
     setWindowOpacity(effective);
     // Without this the change can wait in the toolkit's output buffer until the next repaint.
-    FlushWindowSystem();
+    FDesktop->Flush();
 }
 
 bool TBaseMainForm::FadeRunning() const
@@ -212,11 +210,13 @@ void TBaseMainForm::paintEvent(QPaintEvent *)
     QPainter painter(this);
     const int w = width(), h = height();
     painter.fillRect(rect(), Background);
-    // The cut corners are outside the shape; painting them keeps a platform without shaped
-    // windows showing the key colour there, as the layout describes.
-    painter.setPen(KeyColor);
-    for (const QRect &r : QRegion(rect()).subtracted(Shape(w, h)))
-        painter.drawPoint(r.topLeft());
+    // A desktop without shaped windows shows the key colour at the cut corners, as the layout
+    // describes. Where the shape cuts them, the shape is in device pixels, scaled and rounded
+    // by the platform, and key pixels painted beside it would show.
+    if (!FDesktop->ShapesHonoured()) {
+        for (const QRect &r : QRegion(rect()).subtracted(Shape(w, h)))
+            painter.fillRect(r, KeyColor);
+    }
     painter.setPen(TopLine);
     painter.drawLine(4, 0, w - 5, 0);
 }
@@ -234,6 +234,11 @@ void TBaseMainForm::UpdateShape()
     if (mask() == shape)
         clearMask();
     setMask(shape);
+}
+
+QRect TBaseMainForm::VisibleRect() const
+{
+    return QRect(x(), y() + FHiddenRows, width(), std::max(height() - FHiddenRows, 1));
 }
 
 QRegion TBaseMainForm::VisibleShape() const

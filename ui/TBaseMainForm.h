@@ -1,9 +1,13 @@
 #pragma once
 
+#include "BarPlacement.h"
+#include "Desktop.h"
+
 #include <QPoint>
 #include <QWidget>
 
 #include <cstdint>
+#include <memory>
 
 class QTimer;
 
@@ -14,10 +18,13 @@ namespace quorvane {
 class TBaseMainForm : public QWidget
 {
 public:
-    explicit TBaseMainForm(QWidget *parent = nullptr);
+    // The desktop the bar asks; the platform's own when null.
+    explicit TBaseMainForm(IDesktop *desktop = nullptr, QWidget *parent = nullptr);
+    ~TBaseMainForm() override;
 
     static constexpr int GripSize = 10;
     static constexpr int MinWidth = 200, MaxWidth = 500, MinHeight = 34, MaxHeight = 100;
+    static constexpr TBarLimits Limits() { return {{MinWidth, MinHeight}, {MaxWidth, MaxHeight}}; }
     static constexpr int FadeStep = 20, FadeIntervalMs = 20;
 
     // Pointer handlers: (x, y) in the window's client coordinates for the grip, and the pointer's
@@ -51,6 +58,9 @@ public:
     // the way than before or after, and then weighs the pointer against the finished shape.
     void PlaceWithHiddenRows(QPoint topLeft, int rows);
     int HiddenRows() const { return FHiddenRows; }
+    // What of the window shows: a retracted bar is its strip.
+    QRect VisibleRect() const;
+    IDesktop &Desktop() const { return *FDesktop; }
     // How often the window opacity was handed to the platform.
     int OpacityApplications() const { return FOpacityApplications; }
 
@@ -63,8 +73,8 @@ public:
 
 protected:
     // Where a drag step puts the window's top-left corner, given where the pointer's movement
-    // alone would put it.
-    virtual QPoint DragTarget(QPoint topLeft) const { return topLeft; }
+    // alone would put it and where the pointer is.
+    virtual QPoint DragTarget(QPoint topLeft, QPoint /*pointer*/) const { return topLeft; }
     bool event(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -84,6 +94,8 @@ private:
     void UpdateShape();
     QRegion VisibleShape() const;
 
+    std::unique_ptr<IDesktop> FOwnDesktop;
+    IDesktop *FDesktop;
     QTimer *Timer2;
     QPoint FDragPoint;
     // Where the drag has put the window so far; the window's own position can lag behind by the

@@ -1,9 +1,11 @@
 #include "ErrorReport.h"
 #include "Exception.h"
+#include "MainLayout.h"
 #include "TMainForm.h"
 #include "TOptions.h"
 #include "net/http/LoopbackHttpServer.h"
 #include "net/sntp/ScriptedSntpServer.h"
+#include "platform/FakeDesktop.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -135,13 +137,17 @@ TEST(MainForm, FirstStartAndClose)
         form.close();
     }
     const std::string ini = Slurp(app.dir + "options.ini");
-    EXPECT_EQ(ini, "[Quorvane]\nLeft=" + std::to_string(ScreenLeft()) + "\nHeight=34\nWidth=240\n");
+    EXPECT_EQ(ini,
+        "[Quorvane]\nLeft=" + std::to_string(ScreenLeft()) + "\nHeight=34\nWidth=240\nTop=0\n");
     EXPECT_TRUE(app.errors.empty());
 
-    // The next start puts the bar where it was, always at the top.
-    std::ofstream(app.dir + "options.ini") << "[Quorvane]\nLeft=0x20\nHeight=50\nWidth=50\n";
+    // The next start puts the bar where it was, always at the top, no narrower than the grip
+    // leaves it; the file itself stays as it was until the next save.
+    const std::string saved = "[Quorvane]\nLeft=0x20\nHeight=50\nWidth=50\n";
+    std::ofstream(app.dir + "options.ini") << saved;
     TMainForm again(app.Config());
-    EXPECT_EQ(again.geometry(), QRect(32, 0, 50, 50));
+    EXPECT_EQ(again.geometry(), QRect(32, 0, 200, 50));
+    EXPECT_EQ(Slurp(app.dir + "options.ini"), saved);
 }
 
 TEST(MainForm, ASilentTimeServerAndATricklingDownloadLeaveTheTickRunning)
@@ -288,19 +294,33 @@ TEST(MainForm, FontsFollowTheHeight)
     }
 }
 
+TEST(MainForm, TheMenuButtonIsDrawnForEachScale)
+{
+    App app;
+    TMainForm form(app.Config());
+    for (const double scale : {1.0, 1.25, 1.5, 2.0}) {
+        const int side = static_cast<int>(20 * scale);
+        const QImage shown = form.SpeedButton1->icon()
+                                 .pixmap(form.SpeedButton1->iconSize(), scale)
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        EXPECT_EQ(shown.size(), QSize(side, side)) << scale;
+        EXPECT_EQ(shown, MenuButtonImage(side)) << "drawn, not scaled, at " << scale;
+    }
+}
+
 TEST(MainForm, StaysAtTheTopEdge)
 {
-    // A desktop whose top panel leaves windows the rows from 27 down, until it goes away.
-    struct Panel : IWorkArea
-    {
-        int Top(QPoint) const override { return top; }
-        int top = 27;
-    } panel;
+    // Two monitors, one above the other; a top panel on the upper leaves it the rows from 27.
+    const QRect a(0, 0, 1920, 1080), b(0, 1080, 1920, 1080);
+    const TMonitor panelOnA {a, a.adjusted(0, 27, 0, 0), 1, "A"}, bareB {b, b, 1, "B"};
+    FakeDesktop desk({panelOnA, bareB});
     App app;
     TMainFormConfig config = app.Config();
-    config.WorkArea = &panel;
+    config.Desktop = &desk;
     TMainForm form(config);
     form.show();
+    EXPECT_EQ(desk.prepared, 1);
     const QPoint start = form.pos();
     EXPECT_EQ(start.y(), 27);
     form.FormMouseDown(Qt::LeftButton, Qt::NoModifier, 50, 10);
@@ -317,9 +337,30 @@ TEST(MainForm, StaysAtTheTopEdge)
     EXPECT_EQ(form.HiddenRows(), 0);
     EXPECT_TRUE(form.PointerInside()) << "the pointer on the strip is on the revealed bar";
     EXPECT_TRUE(form.Label1->isVisibleTo(&form));
-    panel.top = 0;
-    form.AutoHideTimerTimer();
-    EXPECT_EQ(form.y(), 0) << "the bar follows the panel within one auto-hide step";
+
+    // Dragged until the pointer is on the lower monitor: at its own top, under the pointer.
+    const QPoint press(form.x() + 50, 37);
+    form.FormMouseDown(Qt::LeftButton, Qt::NoModifier, 50, 10, press);
+    form.FormMouseMove(Qt::LeftButton, 50, 10, QPoint(700, 1500));
+    form.FormMouseUp();
+    EXPECT_EQ(form.pos(), QPoint(650, 1080));
+    desk.Change({panelOnA, {b, b.adjusted(0, 44, 0, 0), 1, "B"}});
+    EXPECT_EQ(form.y(), 1124) << "a panel added on the lower monitor pushes the bar down at once";
+    form.RetractWindow();
+    desk.Change({panelOnA, bareB});
+    EXPECT_EQ(form.geometry().bottom(), 1083) << "retracted at the top as the panel goes";
+    form.RevealWindow();
+
+    // Closed there, started again: back on the lower monitor.
+    form.SaveBounds(form.IniPath());
+    {
+        FakeDesktop same(desk.monitors);
+        config.Desktop = &same;
+        TMainForm again(config);
+        EXPECT_EQ(again.pos(), QPoint(650, 1080));
+    }
+    desk.Change({panelOnA});
+    EXPECT_EQ(form.geometry(), QRect(650, 27, 240, 34)) << "the monitor gone: onto the other";
 }
 
 TEST(MainForm, AutoHideAndTheDisplaySettings)

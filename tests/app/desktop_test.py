@@ -158,14 +158,14 @@ def work_area_top(d):
     return int(out.split("=")[1].split(",")[1]) if "=" in out else None
 
 
-def start_bar(d, exe, scratch, env, options, log):
+def start_bar(d, exe, scratch, env, options, log, left=1280):
     """The program in a folder of its own; answers the process and its bar's window."""
     folder = tempfile.mkdtemp(dir=scratch)
     shutil.copy2(exe, os.path.join(folder, "quorvane"))
     with open(os.path.join(folder, "schedule.txt"), "w") as f:
         f.write(far_session())
     with open(os.path.join(folder, "options.ini"), "w") as f:
-        f.write("[Quorvane]\nUseSNTP=0\nLeft=1280\nWidth=240\nHeight=34\n" + options)
+        f.write("[Quorvane]\nUseSNTP=0\nLeft=%d\nWidth=240\nHeight=34\n" % left + options)
     app = subprocess.Popen([os.path.join(folder, "quorvane")], cwd="/", env=env, stdout=log,
                            stderr=log)
     bar = wait_for(lambda: (d.windows(app.pid) or [None])[0], 60, "the bar")
@@ -255,6 +255,36 @@ def check_on_panel_desktop(d, exe, scratch, env, shots, name, check, shoot=None,
         stop(app)
 
 
+def check_second_monitor(d, exe, scratch, env, shots, name, check):
+    """The monitor beside the primary, whose top no panel reserves: the bar at its very top,
+    the strip there within reach, and a bar saved off the desk back on it."""
+    log = open(os.path.join(shots, "quorvane-%s-second.log" % name), "w")
+    app_env = dict(env, QT_QPA_PLATFORM="xcb", TZ="America/New_York")
+    d.run("xdotool", "mousemove", "300", "700")
+    app, bar = start_bar(d, exe, scratch, app_env, "AutoHide=1\n", log, left=2600)
+    try:
+        retracted = eventually(lambda: d.geometry(bar)[:2] == (2600, 4 - 34) or None, 30)
+        shape = d.shape_box(bar)
+        check("%s: on the second monitor, retracted, the strip is its top 4 rows" % name,
+              retracted and shape and shape[1] + 4 - 34 == 0 and shape[3] == 4,
+              (d.geometry(bar), shape))
+        d.run("xdotool", "mousemove", "2700", "0")
+        back = eventually(lambda: d.geometry(bar)[:2] == (2600, 0) or None, 30)
+        check("%s: the second monitor's top edge brings the bar back, at y 0" % name, back,
+              d.geometry(bar))
+        d.run("import", "-window", "root", "-resize", "50%",
+              os.path.join(shots, "%s-second-monitor.png" % name))
+    finally:
+        stop(app)
+    app, bar = start_bar(d, exe, scratch, app_env, "", log, left=5120)
+    try:
+        placed = eventually(lambda: d.geometry(bar)[:4] == (3600, 0, 240, 34) or None, 30)
+        check("%s: a bar saved off the desk starts wholly on the nearest monitor" % name, placed,
+              d.geometry(bar))
+    finally:
+        stop(app)
+
+
 # Each desktop: what must be installed, and its programs in the order they start.
 DESKTOPS = {
     "xfce": (("xfwm4", "xfce4-panel", "/etc/xdg/xfce4/panel/default.xml"),
@@ -276,7 +306,8 @@ def panel_desktop(name, exe, scratch, shots, check):
     os.makedirs(panels)
     if name == "xfce":
         shutil.copy("/etc/xdg/xfce4/panel/default.xml", os.path.join(panels, "xfce4-panel.xml"))
-    xvfb, display = start_xvfb("1920x1080x24")
+    # Two monitors side by side, the primary on the left.
+    xvfb, display = start_xvfb("3840x1080x24")
     env = dict(os.environ, DISPLAY=display, HOME=home, XDG_CONFIG_HOME=home + "/.config",
                XDG_CACHE_HOME=home + "/.cache", XDG_DATA_HOME=home + "/.local/share")
     env.pop("WAYLAND_DISPLAY", None)
@@ -288,11 +319,17 @@ def panel_desktop(name, exe, scratch, shots, check):
         d = Desktop(display)
         procs.append(start(programs[0], env))
         wait_for(lambda: "Name" in d.run("wmctrl", "-m") or None, 30, programs[0][0])
+        # Set once the window manager has probed the outputs, before a panel picks its monitor.
+        d.run("xrandr", "-q")
+        d.run("xrandr", "--setmonitor", "*A", "1920/508x1080/286+0+0", "screen")
+        d.run("xrandr", "--setmonitor", "B", "1920/508x1080/286+1920+0", "none")
+        d.run("xrandr", "-q")
         for program in programs[1:]:
             procs.append(start(program, env))
         if name == "xfce":
             wait_for(lambda: (work_area_top(d) or 0) > 0 or None, 60, "the XFCE panel")
         check_on_panel_desktop(d, exe, scratch, env, shots, name, check)
+        check_second_monitor(d, exe, scratch, env, shots, name, check)
     finally:
         for p in reversed(procs):
             stop(p)

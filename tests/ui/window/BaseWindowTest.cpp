@@ -1,5 +1,6 @@
 #include "MainLayout.h"
 #include "TBaseMainForm.h"
+#include "platform/FakeDesktop.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,8 @@ namespace {
 
 struct Bar : TBaseMainForm
 {
-    Bar()
+    explicit Bar(IDesktop *desktop = nullptr)
+        : TBaseMainForm(desktop)
     {
         setGeometry(300, 0, 240, 34);
         show();
@@ -138,6 +140,23 @@ TEST(BaseWindow, ShapeCutsTheSixteenBottomCornerPixels)
         EXPECT_TRUE(shape.contains(p)) << p.x() << "," << p.y();
     Bar bar;
     EXPECT_EQ(bar.mask(), shape);
+
+    // The key colour is painted where no shape cuts the corners, and only there: beside a
+    // shape the platform scales and rounds, it would show as specks.
+    for (const bool honoured : {true, false}) {
+        quorvane::test::FakeDesktop desk;
+        desk.shapes = honoured;
+        Bar painted(&desk);
+        const QImage image = painted.grab().toImage();
+        int keyed = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                if (image.pixelColor(x, y) == TBaseMainForm::KeyColor) {
+                    ++keyed;
+                    EXPECT_FALSE(shape.contains(QPoint(x, y))) << x << "," << y;
+                }
+        EXPECT_EQ(keyed, honoured ? 0 : 16) << honoured;
+    }
 }
 
 TEST(MainLayout, FontTable)

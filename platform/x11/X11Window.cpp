@@ -1,18 +1,15 @@
 #include "X11Window.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
 #include <QPointer>
-#include <QScreen>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
 #include <xcb/xcb.h>
 
-#include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 namespace quorvane {
 
@@ -20,7 +17,9 @@ namespace {
 
 const uint32_t EveryDesktop = 0xFFFFFFFF;
 
-xcb_atom_t Atom(xcb_connection_t *c, const char *name)
+} // namespace
+
+uint32_t X11Atom(xcb_connection_t *c, const char *name)
 {
     const xcb_intern_atom_cookie_t cookie
         = xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name);
@@ -30,18 +29,22 @@ xcb_atom_t Atom(xcb_connection_t *c, const char *name)
     return atom;
 }
 
-xcb_connection_t *Connection()
+xcb_connection_t *X11Connection()
 {
     auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     return x11 ? x11->connection() : nullptr;
 }
 
-std::vector<uint32_t> Cardinals(xcb_connection_t *c, xcb_window_t window, xcb_atom_t property)
+std::vector<uint32_t> X11Values(xcb_connection_t *c, uint32_t window, uint32_t property)
 {
     std::vector<uint32_t> values;
     const xcb_get_property_cookie_t cookie
-        = xcb_get_property(c, 0, window, property, XCB_ATOM_CARDINAL, 0, 1024);
-    if (xcb_get_property_reply_t *reply = xcb_get_property_reply(c, cookie, nullptr)) {
+        = xcb_get_property(c, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 4096);
+    xcb_generic_error_t *error = nullptr;
+    // A panel can go between the listing of windows and this question: its error is no news.
+    xcb_get_property_reply_t *reply = xcb_get_property_reply(c, cookie, &error);
+    std::free(error);
+    if (reply) {
         if (reply->format == 32) {
             const auto *v = static_cast<const uint32_t *>(xcb_get_property_value(reply));
             values.assign(v, v + xcb_get_property_value_length(reply) / 4);
@@ -51,21 +54,19 @@ std::vector<uint32_t> Cardinals(xcb_connection_t *c, xcb_window_t window, xcb_at
     return values;
 }
 
-} // namespace
-
 void FlushWindowSystem()
 {
-    if (xcb_connection_t *c = Connection())
+    if (xcb_connection_t *c = X11Connection())
         xcb_flush(c);
 }
 
 void SkipTaskbar(QWidget *window)
 {
-    xcb_connection_t *c = Connection();
+    xcb_connection_t *c = X11Connection();
     if (!c)
         return;
     const auto id = static_cast<xcb_window_t>(window->winId());
-    const xcb_atom_t state = Atom(c, "_NET_WM_STATE");
+    const xcb_atom_t state = X11Atom(c, "_NET_WM_STATE");
     std::vector<xcb_atom_t> atoms;
     // Keep what is there; the toolkit adds its own states (above, on top) when it maps.
     const xcb_get_property_cookie_t cookie
@@ -77,13 +78,13 @@ void SkipTaskbar(QWidget *window)
     }
     for (const char *name :
         {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER", "_NET_WM_STATE_STICKY"})
-        atoms.push_back(Atom(c, name));
+        atoms.push_back(X11Atom(c, name));
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32,
         static_cast<uint32_t>(atoms.size()), atoms.data());
     // Every workspace from the first showing: window managers read this only when they map.
     const uint32_t everyDesktop = 0xFFFFFFFF;
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, Atom(c, "_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL,
-        32, 1, &everyDesktop);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, X11Atom(c, "_NET_WM_DESKTOP"),
+        XCB_ATOM_CARDINAL, 32, 1, &everyDesktop);
     xcb_flush(c);
 }
 
@@ -98,7 +99,7 @@ void AskForEveryDesktop(xcb_connection_t *c, xcb_window_t id)
     message.response_type = XCB_CLIENT_MESSAGE;
     message.format = 32;
     message.window = id;
-    message.type = Atom(c, "_NET_WM_DESKTOP");
+    message.type = X11Atom(c, "_NET_WM_DESKTOP");
     message.data.data32[0] = EveryDesktop;
     message.data.data32[1] = 2; // from a pager or the like: the user's own wish
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
@@ -131,7 +132,7 @@ public:
             QWindow *handle = window ? window->windowHandle() : nullptr;
             if (handle && handle->position() != window->pos())
                 handle->setPosition(window->pos());
-            if (xcb_connection_t *c = window ? Connection() : nullptr)
+            if (xcb_connection_t *c = window ? X11Connection() : nullptr)
                 AskForEveryDesktop(c, static_cast<xcb_window_t>(window->winId()));
         });
         return false;
@@ -145,7 +146,7 @@ private:
 
 void TrackTruePosition(QWidget *window)
 {
-    if (!Connection())
+    if (!X11Connection())
         return;
     auto *watch = new TPositionWatch(window);
     qGuiApp->installNativeEventFilter(watch);
@@ -153,96 +154,6 @@ void TrackTruePosition(QWidget *window)
         qGuiApp->removeNativeEventFilter(watch);
         delete watch;
     });
-}
-
-TX11WorkArea::TX11WorkArea()
-{
-    xcb_connection_t *c = Connection();
-    if (!c)
-        return;
-    FRoot = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    FWorkAreaAtom = Atom(c, "_NET_WORKAREA");
-    FDesktopAtom = Atom(c, "_NET_CURRENT_DESKTOP");
-    // Changes of the work area arrive as property changes on the root window.
-    const xcb_get_window_attributes_cookie_t cookie = xcb_get_window_attributes(c, FRoot);
-    if (xcb_get_window_attributes_reply_t *reply
-        = xcb_get_window_attributes_reply(c, cookie, nullptr)) {
-        if (!(reply->your_event_mask & XCB_EVENT_MASK_PROPERTY_CHANGE)) {
-            const uint32_t mask = reply->your_event_mask | XCB_EVENT_MASK_PROPERTY_CHANGE;
-            xcb_change_window_attributes(c, FRoot, XCB_CW_EVENT_MASK, &mask);
-        }
-        std::free(reply);
-    }
-    qGuiApp->installNativeEventFilter(this);
-}
-
-TX11WorkArea::~TX11WorkArea()
-{
-    if (FRoot && qGuiApp)
-        qGuiApp->removeNativeEventFilter(this);
-}
-
-bool TX11WorkArea::nativeEventFilter(const QByteArray &type, void *message, qintptr *)
-{
-    if (type != "xcb_generic_event_t")
-        return false;
-    const auto *event = static_cast<const xcb_generic_event_t *>(message);
-    if ((event->response_type & 0x7F) == XCB_PROPERTY_NOTIFY) {
-        const auto *p = static_cast<const xcb_property_notify_event_t *>(message);
-        if (p->window == FRoot
-            && (p->atom == FWorkAreaAtom || p->atom == FDesktopAtom || p->atom == FMonitorsAtom))
-            FStale = true;
-    }
-    return false;
-}
-
-void TX11WorkArea::Read() const
-{
-    FStale = false;
-    FAreas.clear();
-    xcb_connection_t *c = Connection();
-    const std::vector<uint32_t> current = Cardinals(c, FRoot, FDesktopAtom);
-    const uint32_t desktop = current.empty() ? 0 : current[0];
-    FMonitorsAtom = Atom(c, ("_GTK_WORKAREAS_D" + std::to_string(desktop)).c_str());
-    std::vector<uint32_t> v = Cardinals(c, FRoot, FMonitorsAtom);
-    if (v.size() < 4) {
-        const std::vector<uint32_t> all = Cardinals(c, FRoot, FWorkAreaAtom);
-        const size_t at = 4 * static_cast<size_t>(desktop) + 4 <= all.size() ? 4 * desktop : 0;
-        if (all.size() >= at + 4)
-            v.assign(all.begin() + static_cast<std::ptrdiff_t>(at),
-                all.begin() + static_cast<std::ptrdiff_t>(at) + 4);
-    }
-    for (size_t i = 0; i + 3 < v.size(); i += 4)
-        FAreas.emplace_back(static_cast<int>(v[i]), static_cast<int>(v[i + 1]),
-            static_cast<int>(v[i + 2]), static_cast<int>(v[i + 3]));
-}
-
-int TX11WorkArea::Top(QPoint at) const
-{
-    const QScreen *screen = QGuiApplication::screenAt(at);
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return 0;
-    if (!FRoot)
-        return screen->availableGeometry().top();
-    if (FStale)
-        Read();
-    // The toolkit keeps a monitor's top-left in device pixels and scales what lies beyond it.
-    const QRect geometry = screen->geometry();
-    const double scale = screen->devicePixelRatio();
-    const QRect device(geometry.topLeft(), (QSizeF(geometry.size()) * scale).toSize());
-    int top = device.top();
-    long long most = 0;
-    for (const QRect &area : FAreas) {
-        const QRect common = area & device;
-        const long long size = 1LL * common.width() * common.height();
-        if (!common.isEmpty() && size > most) {
-            most = size;
-            top = common.top();
-        }
-    }
-    return geometry.top() + static_cast<int>(std::ceil((top - device.top()) / scale));
 }
 
 } // namespace quorvane

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "Desktop.h"
+#include "DesktopLock.h"
+#include "Struts.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QTimer>
+
+#include <cstdint>
+#include <set>
+
+class QScreen;
+
+namespace quorvane {
+
+// The desktop as an X11 window manager and its panels describe it. A monitor's work area is
+// the window manager's own where it publishes one per monitor (_GTK_WORKAREAS_Dn), else what
+// the panels' and docks' reserved edges leave of it. Read again only after the desktop
+// announces a change.
+class TX11Desktop : public IDesktop, public QAbstractNativeEventFilter
+{
+public:
+    TX11Desktop();
+    ~TX11Desktop() override;
+    TX11Desktop(const TX11Desktop &) = delete;
+    TX11Desktop &operator=(const TX11Desktop &) = delete;
+
+    TMonitors Monitors() const override;
+    void SetOnChanged(std::function<void()> changed) override;
+    void PrepareWindow(QWidget *window) override;
+    bool DesktopUnlocked() override { return FLock.DesktopUnlocked(); }
+    void Flush() override;
+
+    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *result) override;
+
+private:
+    void Read() const;
+    void Changed();
+    void WatchScreen(QScreen *screen);
+
+    TDesktopLock FLock;
+    QTimer FNotify;
+    std::function<void()> FOnChanged;
+    uint32_t FRoot = 0;
+    uint32_t FWorkAreaAtom = 0, FDesktopAtom = 0, FClientsAtom = 0, FStrutAtom = 0,
+             FPartialAtom = 0;
+    mutable uint32_t FMonitorsAtom = 0; // _GTK_WORKAREAS_Dn of the current workspace
+    mutable std::vector<QRect> FAreas; // the window manager's, in device pixels
+    mutable std::vector<TStrut> FStruts;
+    mutable std::set<uint32_t> FWatched; // the windows whose reserved edges we follow
+    mutable QSize FScreenSize;
+    mutable bool FStale = true;
+};
+
+} // namespace quorvane

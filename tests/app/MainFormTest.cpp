@@ -425,6 +425,41 @@ TEST(MainForm, AutoHideAndTheDisplaySettings)
     EXPECT_TRUE(form.DateLabel1->isVisibleTo(&form));
 }
 
+TEST(MainForm, TheScreenLockIsAskedOnlyWhenTheBarWouldMove)
+{
+    const QRect screen(0, 0, 1920, 1080);
+    FakeDesktop desk({{screen, screen, 1, "A"}});
+    App app; // 30 minutes before the opening: retracted unless the pointer is over it
+    TMainFormConfig config = app.Config();
+    config.Desktop = &desk;
+    TMainForm form(config);
+    form.show();
+    form.Timer11->stop();
+    form.Settings().cb2->setChecked(true);
+    struct Row
+    {
+        const char *what;
+        bool locked, pointerInside;
+        int top, asks;
+    };
+    const Row rows[] = {
+        {"shown, to retract", false, false, 4 - 34, 1},
+        {"retracted, stays", false, false, 4 - 34, 0},
+        {"retracted and locked, stays", true, false, 4 - 34, 0},
+        {"the pointer over it, locked", true, true, 4 - 34, 1},
+        {"the pointer over it, unlocked", false, true, 0, 1},
+        {"shown under the pointer, stays", false, true, 0, 0},
+    };
+    for (const Row &r : rows) {
+        desk.locked = r.locked;
+        form.SetPointerInside(r.pointerInside);
+        const int before = desk.lockAsks;
+        form.AutoHideTimerTimer();
+        EXPECT_EQ(form.y(), r.top) << r.what;
+        EXPECT_EQ(desk.lockAsks - before, r.asks) << r.what;
+    }
+}
+
 TEST(MainForm, TicksWriteTheLabelsOnlyWhenTheyChange)
 {
     App app;

@@ -5,7 +5,6 @@
 #include "MainLayout.h"
 #include "SettingRules.h"
 #include "TOptions.h"
-#include "TSoundPlayer.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -87,8 +86,8 @@ TMainForm::TMainForm(const TMainFormConfig &config)
     setWindowTitle(QStringLiteral("Quorvane"));
     ISoundPlayer *player = config.Player;
     if (!player) {
-        mp = new TSoundPlayer(this);
-        player = mp;
+        mp = std::make_unique<TLazySoundPlayer>(config.AppDir + TLazySoundPlayer::ModuleName);
+        player = mp.get();
     }
     // Network answers arrive from the event loop; what escapes applying one is reported.
     FSntp.SetGuard([](const std::function<void()> &f) { Guarded(f); });
@@ -127,13 +126,6 @@ TMainForm::TMainForm(const TMainFormConfig &config)
              static_cast<QWidget *>(l2), static_cast<QWidget *>(Label1)})
         w->installEventFilter(this);
 
-    pm = new QMenu(this);
-    pm->addAction(L1(config.VendorCaption), this, &TMainForm::OpenVendorSite);
-    pm->addAction(QStringLiteral("Synchronize Clock"), this, &TMainForm::SynchronizeClock1Click);
-    pm->addAction(QStringLiteral("Refresh Schedule"), this, &TMainForm::RefreshSchedule1Click);
-    pm->addAction(QStringLiteral("Options"), this, &TMainForm::Options1Click);
-    pm->addSeparator();
-    pm->addAction(QStringLiteral("Close"), this, &TMainForm::Close1Click);
     connect(SpeedButton1, &QToolButton::clicked, this, &TMainForm::SpeedButton1Click);
 
     // Whatever escapes a timer event reaches the error report; the timer runs on.
@@ -145,13 +137,23 @@ TMainForm::TMainForm(const TMainFormConfig &config)
         return t;
     };
     Timer1Refresh = timer(1000000, [this] { Timer1RefreshTimer(); });
-    // The tick is armed afresh each time for just after the next tenth of the clock shown; a
-    // repeating timer would keep a phase of its own, up to a tenth behind every second shown.
+    // The tick is armed afresh each time for just after the next second of the clock shown; a
+    // repeating timer would keep a phase of its own, up to a period behind every second shown.
     Timer11 = new QTimer(this);
     Timer11->setSingleShot(true);
     Timer11->setTimerType(Qt::PreciseTimer);
     connect(Timer11, &QTimer::timeout, this, &TMainForm::Tick);
-    FEngine->OnRephase = [this] { ArmTick(); };
+    // What is shown changed between ticks: the next tick is now, and in step with the new clock.
+    FEngine->OnRephase = [this] {
+        if (!FClosing)
+            Timer11->start(0);
+    };
+    // The pointer crossing the edge is weighed one auto-hide step later, as the polling did.
+    AutoHideStep = new QTimer(this);
+    AutoHideStep->setSingleShot(true);
+    AutoHideStep->setInterval(AutoHideStepMs);
+    connect(AutoHideStep, &QTimer::timeout, this,
+        [this] { Guarded([this] { AutoHideTimerTimer(); }); });
 
     // The creation handler: provisional place, settings, schedule, stored bounds.
     setGeometry(quorvane::KeepOnScreen(
@@ -174,10 +176,8 @@ TMainForm::TMainForm(const TMainFormConfig &config)
 void TMainForm::Tick()
 {
     Guarded([this] { FEngine->Timer11Timer(); });
-    // The auto-hide step rides on every second tick: on a timer of its own it would wake the
-    // program at a phase of its own, five more times a second.
-    if (++FTicks % 2 == 0)
-        Guarded([this] { AutoHideTimerTimer(); });
+    // The lead times before a boundary end on the tick's seconds; the pointer has events.
+    Guarded([this] { AutoHideTimerTimer(); });
     ArmTick();
 }
 
@@ -316,6 +316,19 @@ void TMainForm::FormMouseMove(Qt::MouseButtons buttons, int x, int y, QPoint scr
         RevealWindow();
 }
 
+void TMainForm::enterEvent(QEnterEvent *event)
+{
+    TBaseMainForm::enterEvent(event);
+    AutoHideStep->start();
+}
+
+void TMainForm::leaveEvent(QEvent *event)
+{
+    TBaseMainForm::leaveEvent(event);
+    FWeighPointer = true;
+    AutoHideStep->start();
+}
+
 void TMainForm::RetractWindow()
 {
     // The strip lies at the top of the work area; the rest of the bar would cover a panel
@@ -344,15 +357,25 @@ void TMainForm::AutoHideTimerTimer()
     in.autoHide = FSettings->AutoHide();
     if (in.autoHide) {
         in.scheduleAnswered = FEngine->NextEvent(in.remaining, in.open);
-        if (in.scheduleAnswered)
-            in.desktopUnlocked = Desktop().DesktopUnlocked();
-        in.pointerInside = PointerInside();
+        // A leave with the pointer still over the bar (the menu took the pointer, the shape
+        // changed under it) is no leave: its position decides.
+        in.pointerInside = PointerInside() || (FWeighPointer && PointerOverShape());
         in.leadBeforeOpening = FSettings->AlwaysShowXMinutesBeforeOpening();
         in.leadBeforeClosing = FSettings->AlwaysShowXMinutesBeforeClosing();
     }
-    switch (DecideAutoHide(in)) {
+    FWeighPointer = false;
+    AutoHideAction action = DecideAutoHide(in);
+    const bool revealed = y() == TopEdge() && l2->isVisibleTo(this);
+    // The screen locker is asked only when the window would change: asked at every step, its
+    // answers over the bus would wake the bar every second.
+    if (in.autoHide && in.scheduleAnswered && action != AutoHideAction::Nothing
+        && (action == AutoHideAction::Reveal) != revealed) {
+        in.desktopUnlocked = Desktop().DesktopUnlocked();
+        action = DecideAutoHide(in);
+    }
+    switch (action) {
     case AutoHideAction::Reveal:
-        if (y() != TopEdge() || !l2->isVisibleTo(this))
+        if (!revealed)
             RevealWindow();
         break;
     case AutoHideAction::Retract:
@@ -387,8 +410,10 @@ void TMainForm::RefreshSchedule1Click()
 void TMainForm::Options1Click()
 {
     Guarded([this] {
-        if (Options)
-            RunOptionsSequence(*Options, *FSettings, IniPath());
+        // New settings show at once rather than at the next second.
+        TOptions *dialog = Options ? Options() : nullptr;
+        if (dialog && RunOptionsSequence(*dialog, *FSettings, IniPath()) && !FClosing)
+            Timer11->start(0);
     });
 }
 
@@ -399,6 +424,17 @@ void TMainForm::Close1Click()
 
 void TMainForm::SpeedButton1Click()
 {
+    // Built at the first click: an idle bar need not hold a menu in its memory.
+    if (!pm) {
+        pm = new QMenu(this);
+        pm->addAction(L1(FConfig.VendorCaption), this, &TMainForm::OpenVendorSite);
+        pm->addAction(
+            QStringLiteral("Synchronize Clock"), this, &TMainForm::SynchronizeClock1Click);
+        pm->addAction(QStringLiteral("Refresh Schedule"), this, &TMainForm::RefreshSchedule1Click);
+        pm->addAction(QStringLiteral("Options"), this, &TMainForm::Options1Click);
+        pm->addSeparator();
+        pm->addAction(QStringLiteral("Close"), this, &TMainForm::Close1Click);
+    }
     pm->popup(SpeedButton1->mapToGlobal(QPoint(0, SpeedButton1->height())));
 }
 
@@ -415,7 +451,7 @@ void TMainForm::closeEvent(QCloseEvent *event)
             // dismisses it. Meanwhile the bar is gone and nothing of it ticks or sounds.
             hide();
             FClosing = true;
-            for (QTimer *t : {Timer11, Timer1Refresh})
+            for (QTimer *t : {Timer11, Timer1Refresh, AutoHideStep})
                 t->stop();
             QEventLoop wait;
             bool dismissed = false;

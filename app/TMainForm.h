@@ -5,9 +5,11 @@
 #include "PosixFileSystem.h"
 #include "Seams.h"
 #include "TBaseMainForm.h"
+#include "TLazySoundPlayer.h"
 #include "TMarketEngine.h"
 #include "TSntpSource.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -19,7 +21,6 @@ class QToolButton;
 namespace quorvane {
 
 class TOptions;
-class TSoundPlayer;
 
 // What the main window is built from; the program passes the real parts, tests their own.
 struct TMainFormConfig
@@ -43,13 +44,13 @@ public:
     explicit TMainForm(const TMainFormConfig &config);
     ~TMainForm() override;
 
-    // The visible options dialog the "Options" command shows.
-    void SetOptionsDialog(TOptions *dialog) { Options = dialog; }
+    // Makes, at its first call, the visible options dialog the "Options" command shows.
+    void SetOptionsDialog(std::function<TOptions *()> dialog) { Options = std::move(dialog); }
 
     using TBaseMainForm::FormMouseMove;
     void FormMouseMove(Qt::MouseButtons buttons, int x, int y, QPoint screen) override;
     void FormResize();
-    // The 100 ms tick, and the 200 ms auto-hide step on every second one.
+    // The tick: once a second when idle, with the auto-hide step on each one.
     void Tick();
     void AutoHideTimerTimer();
     void Timer1RefreshTimer();
@@ -82,8 +83,9 @@ public:
 
     QToolButton *SpeedButton1;
     QLabel *DateLabel1, *l1, *l2, *Label1;
-    QMenu *pm;
-    QTimer *Timer11, *Timer1Refresh;
+    QMenu *pm = nullptr;
+    QTimer *Timer11, *Timer1Refresh, *AutoHideStep;
+    static constexpr int AutoHideStepMs = 200;
 
 protected:
     // The bar belongs to the top edge: a drag moves it sideways, and onto the top of the work
@@ -94,6 +96,8 @@ protected:
     }
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -110,15 +114,15 @@ private:
     TPosixFileSystem FFiles;
     TCurlHttpFetch FHttp;
     TSntpSource FSntp;
-    TSoundPlayer *mp = nullptr;
+    std::unique_ptr<TLazySoundPlayer> mp;
     TOptions *FSettings = nullptr;
-    TOptions *Options = nullptr;
+    std::function<TOptions *()> Options;
     std::unique_ptr<TMarketEngine> FEngine;
     std::string FTexts[3];
     TColor FStatusColor = 0xFFFFFF;
     int FLabelWrites = 0;
     bool FClosing = false;
-    unsigned FTicks = 0;
+    bool FWeighPointer = false; // the pointer left: the next auto-hide step asks where it is
 };
 
 } // namespace quorvane

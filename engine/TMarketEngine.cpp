@@ -3,8 +3,10 @@
 #include "EasternTime.h"
 #include "ExtendedHours.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <utility>
 
 namespace quorvane {
@@ -16,9 +18,20 @@ constexpr double kClockJump = 1.0 / 8640.0;
 constexpr int32_t kSntpTimeoutMs = 3500;
 constexpr int32_t kDownloadTimeoutMs = 5000;
 constexpr double kTickMs = 100;
+constexpr double kIdleTickMs = 1000;
 // A tick a hair early would show the second that is ending for a whole tick more; timer slack
 // and rounding stay well inside this.
 constexpr double kTickMarginMs = 1;
+
+// How long until a time left, in days, shows one whole second less, in days: it is rounded to
+// the microsecond before its seconds are taken.
+double UntilSecondTurns(double days)
+{
+    const double us = std::round(days * SecondsPerDay * 1e6);
+    if (!std::isfinite(us) || us < 0)
+        return 1 / SecondsPerDay;
+    return (std::fmod(us, 1e6) + 0.5) / 1e6 / SecondsPerDay;
+}
 
 std::string TwoDigits(int64_t v)
 {
@@ -172,6 +185,8 @@ void TMarketEngine::AdoptSchedule(const std::string &text, bool downloaded)
     FSessions = std::move(sessions);
     FPrevState = 0;
     FCursor = 0;
+    if (OnRephase)
+        OnRephase();
 }
 
 bool TMarketEngine::NextEvent(double &remaining, bool &open)
@@ -253,13 +268,24 @@ void TMarketEngine::CheckAlarm(double remaining, bool open)
     FPrevMinutes = minutes;
 }
 
-int32_t TMarketEngine::MsToNextTick() const
+int32_t TMarketEngine::MsToNextWake(double easternMs, double untilTurnMs, double periodMs)
 {
-    const double ms = (S.Clock->Now() - FClockOffset) * SecondsPerDay * 1000;
-    if (!std::isfinite(ms))
-        return static_cast<int32_t>(kTickMs);
-    const double intoTenth = ms - kTickMs * std::floor(ms / kTickMs);
-    return static_cast<int32_t>(std::ceil(kTickMs - intoTenth + kTickMarginMs));
+    if (!std::isfinite(easternMs))
+        return static_cast<int32_t>(periodMs);
+    const double intoPeriod = easternMs - periodMs * std::floor(easternMs / periodMs);
+    double ms = periodMs - intoPeriod;
+    if (untilTurnMs >= 0 && untilTurnMs < ms)
+        ms = untilTurnMs;
+    return static_cast<int32_t>(std::ceil(ms + kTickMarginMs));
+}
+
+int32_t TMarketEngine::MsToNextTick()
+{
+    const TDateTime eastern = S.Clock->Now() - FClockOffset;
+    const double untilTurn = FNextTurn > eastern ? (FNextTurn - eastern) * SecondsPerDay * 1000
+                                                 : std::numeric_limits<double>::infinity();
+    return MsToNextWake(
+        eastern * SecondsPerDay * 1000, untilTurn, S.Player->IsPlaying() ? kTickMs : kIdleTickMs);
 }
 
 void TMarketEngine::Timer11Timer()
@@ -289,6 +315,7 @@ void TMarketEngine::Timer11Timer()
 
     double remaining = 0;
     bool open = false;
+    FNextTurn = 0;
     if (!NextEvent(remaining, open)) {
         ShowTexts("--:--:--", "The schedule needs update");
         // The last session's close sounds like any other before the schedule runs out.
@@ -299,6 +326,9 @@ void TMarketEngine::Timer11Timer()
     TExtendedState shown {open ? "Market Open" : "Market Closed", open ? clLime : clRed, remaining};
     if (S.Settings->ExtendedHours())
         shown = ExtendedEvent(FSessions, FCursor, eastern + LastEasternBias, open, remaining);
+    // Every boundary and alarm lies on a whole second of the time left; on the Eastern clock's
+    // seconds too, unless a schedule ever says otherwise.
+    FNextTurn = eastern + std::min(UntilSecondTurns(remaining), UntilSecondTurns(shown.Remaining));
     ShowTexts(FormatCountdown(shown.Remaining), shown.Status);
     if (S.Display->Color(Label::Status) != shown.Color)
         S.Display->SetColor(Label::Status, shown.Color);

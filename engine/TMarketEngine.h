@@ -39,14 +39,18 @@ public:
     // A local schedule is read at once; a download is started, or joined, and applied on arrival.
     void LoadSchedule();
     bool NextEvent(double &remaining, bool &open);
-    // One 100 ms tick. An alarm that cannot be played raises once; the alarm counts as played.
+    // One tick. An alarm that cannot be played raises once; the alarm counts as played.
     void Timer11Timer();
-    // Milliseconds from now until just after the next tenth of a second of Eastern time: a tick
-    // then turns each second of the clock shown as it begins, whatever the phase of the local
-    // clock or of the time server's.
-    int32_t MsToNextTick() const;
-    // Runs when a synchronisation moves Eastern time against the local clock, so the window can
-    // put its tick in step with the new tenths at once.
+    // Milliseconds from now until the next tick: just after the next whole second of Eastern
+    // time, when the clock shown turns whatever the phase of the local clock or of the time
+    // server's, or sooner should the countdown turn first. While a sound plays, just after the
+    // next tenth, so an alarm it holds back sounds as soon as it ends.
+    int32_t MsToNextTick();
+    // The same from plain numbers: the Eastern clock and the time until the countdown next turns
+    // (infinite when nothing counts down), in ms, for a period of 100 or 1000 ms.
+    static int32_t MsToNextWake(double easternMs, double untilTurnMs, double periodMs);
+    // Runs when a synchronisation moves Eastern time against the local clock or a schedule is
+    // adopted: what is shown may change before the next tick, and the tick's phase with it.
     std::function<void()> OnRephase;
 
     const std::string &AppDir() const { return FAppDir; }
@@ -63,6 +67,7 @@ public:
     bool FSyncPending = false;
     bool FDownloadPending = false;
     bool FOffsetFromServer = false; // FClockOffset came from an SNTP answer
+    TDateTime FNextTurn = 0; // Eastern time when the countdown or the time left next turns
 
 private:
     double SystemClockOffset() const;

@@ -103,7 +103,8 @@ case $action in
       echo "Removed Quorvane and its folder $appdir with everything in it."
       exit 0
     fi
-    rm -f "$appdir/quorvane" "$appdir/quorvane-schedule" "$appdir/quorvane.lock"
+    rm -f "$appdir/quorvane" "$appdir/quorvane-schedule" "$appdir/quorvane-sound.so" \
+      "$appdir/quorvane.lock"
     # Only the sounds still as an install left them go; an alarm you changed or added stays.
     if [ -e "$appdir/.installed" ]; then
       while read -r sum rel; do

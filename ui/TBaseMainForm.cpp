@@ -175,9 +175,14 @@ void TBaseMainForm::SetPointerInside(bool inside)
     UpdateFade();
 }
 
+bool TBaseMainForm::PointerOverShape() const
+{
+    return isVisible() && VisibleShape().contains(mapFromGlobal(QCursor::pos()));
+}
+
 void TBaseMainForm::CheckPointer()
 {
-    SetPointerInside(isVisible() && VisibleShape().contains(mapFromGlobal(QCursor::pos())));
+    SetPointerInside(PointerOverShape());
 }
 
 void TBaseMainForm::mousePressEvent(QMouseEvent *event)

@@ -49,6 +49,8 @@ public:
     bool FadeRunning() const;
     // Whether the pointer is over the window, as enter and leave events tell it.
     bool PointerInside() const { return FPointerInside; }
+    // Whether the pointer is over the visible window now, as its position tells it.
+    bool PointerOverShape() const;
     void SetPointerInside(bool inside);
     // Hides the window's top rows from sight and from the pointer; 0 shows the whole window.
     void SetHiddenRows(int rows);

@@ -1,4 +1,4 @@
-// One 100 ms tick of the real main window in steady state: texts unchanged, player idle.
+// One tick of the real main window in steady state: texts unchanged, player idle.
 // Run with QT_QPA_PLATFORM=offscreen.
 #include "TMainForm.h"
 

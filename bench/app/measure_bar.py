@@ -1,10 +1,16 @@
 #!/usr/bin/env python3
-"""Idle cost of the real bar against a bare Qt bar, both under one Xvfb.
+"""Idle cost of the real bar beside `xclock -update 1` and a bare Qt bar, all under one Xvfb.
 
-Usage: measure_bar.py QUORVANE_EXE BARE_BAR_EXE [SECONDS]
-The bar runs in a scratch folder with a session open around now, SNTP off, the pointer away.
-Prints CPU (% of one core, the program and the X server), resident memory and first paint.
+Usage: measure_bar.py QUORVANE_EXE BARE_BAR_EXE [SECONDS] [--no-session-bus]
+The three run side by side in one run, so a busy machine weighs on all of them alike. The bar
+runs in a scratch folder with a session open around now, SNTP off, the pointer away, on a private
+session bus as in a desktop session. For each program it prints the wake-ups of all its threads
+(context switches, read from /proc: a thread that sleeps and wakes counts one voluntary switch,
+one preempted by the rest of the machine counts one more apart), CPU (% of one core), resident
+memory, and then the ratios. For the bar it also prints its first paint and which costly
+libraries it has loaded and how many sockets it holds while idle.
 """
+import argparse
 import os
 import shutil
 import subprocess
@@ -12,15 +18,25 @@ import sys
 import tempfile
 import time
 
-from measure_network import schedule_text, start_xvfb
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from measure_network import schedule_text, start_xvfb  # noqa: E402
 
-HZ = os.sysconf("SC_CLK_TCK")
+BAR_LEFT = 600
+# Loaded only to play a sound, download a schedule or talk to the desktop's locker.
+COSTLY = ("libQt6Multimedia", "libpulse", "libgstreamer", "libcurl", "libQt6Network")
 
 
 def cpu_seconds(pid):
-    with open("/proc/%d/stat" % pid) as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / HZ
+    """Time on a CPU of all the process's threads, to the nanosecond: the clock ticks of
+    /proc/PID/stat are too coarse for a program that runs a few microseconds a second."""
+    total = 0
+    for task in os.listdir("/proc/%d/task" % pid):
+        try:
+            with open("/proc/%d/task/%s/schedstat" % (pid, task)) as f:
+                total += int(f.read().split()[0])
+        except FileNotFoundError:
+            pass
+    return total / 1e9
 
 
 def rss_mb(pid):
@@ -29,6 +45,42 @@ def rss_mb(pid):
             if line.startswith("VmRSS:"):
                 return int(line.split()[1]) / 1024
     return 0
+
+
+def switches(pid):
+    """(voluntary, preempted) context switches summed over the process's threads."""
+    woke = preempted = 0
+    for task in os.listdir("/proc/%d/task" % pid):
+        try:
+            with open("/proc/%d/task/%s/status" % (pid, task)) as f:
+                for line in f:
+                    if line.startswith("voluntary_ctxt_switches"):
+                        woke += int(line.split()[1])
+                    elif line.startswith("nonvoluntary_ctxt_switches"):
+                        preempted += int(line.split()[1])
+        except FileNotFoundError:
+            pass  # a thread that ended between the listing and the read
+    return woke, preempted
+
+
+def threads(pid):
+    return len(os.listdir("/proc/%d/task" % pid))
+
+
+def loaded(pid):
+    with open("/proc/%d/maps" % pid) as f:
+        maps = f.read()
+    return [name for name in COSTLY if name in maps]
+
+
+def sockets(pid):
+    n = 0
+    for fd in os.listdir("/proc/%d/fd" % pid):
+        try:
+            n += os.readlink("/proc/%d/fd/%s" % (pid, fd)).startswith("socket:")
+        except OSError:
+            pass
+    return n
 
 
 def first_paint(display, pid, started, timeout=5):
@@ -50,45 +102,93 @@ def first_paint(display, pid, started, timeout=5):
     return float("nan")
 
 
-def measure(cmd, cwd, display, xvfb_pid, seconds):
-    env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb")
-    started = time.monotonic()
-    proc = subprocess.Popen(cmd, cwd=cwd, env=env, stdout=subprocess.DEVNULL,
-                            stderr=subprocess.DEVNULL)
-    paint = first_paint(display, proc.pid, started)
-    time.sleep(3)
-    c0, x0, t0 = cpu_seconds(proc.pid), cpu_seconds(xvfb_pid), time.monotonic()
-    time.sleep(seconds)
-    c1, x1, t1 = cpu_seconds(proc.pid), cpu_seconds(xvfb_pid), time.monotonic()
-    rss = rss_mb(proc.pid)
-    proc.terminate()
-    proc.wait(timeout=10)
-    return {"cpu": 100 * (c1 - c0) / (t1 - t0), "xcpu": 100 * (x1 - x0) / (t1 - t0), "rss": rss,
-            "paint_ms": paint * 1000}
+def sample(pids):
+    return {name: (cpu_seconds(pid), switches(pid)) for name, pid in pids.items()}, \
+        time.monotonic()
+
+
+def ratio(a, b):
+    return a / b if b else float("nan")
 
 
 def main():
-    exe, bare = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
-    seconds = float(sys.argv[3]) if len(sys.argv) > 3 else 60
+    p = argparse.ArgumentParser()
+    p.add_argument("exe")
+    p.add_argument("bare")
+    p.add_argument("seconds", nargs="?", type=float, default=60)
+    p.add_argument("--no-session-bus", action="store_true",
+                   help="run without a session bus, as a bare X server without a desktop would")
+    args = p.parse_args()
+    exe, bare = os.path.abspath(args.exe), os.path.abspath(args.bare)
     scratch = tempfile.mkdtemp(prefix="quorvane-bench-")
     shutil.copy2(exe, os.path.join(scratch, "quorvane"))
+    for name in os.listdir(os.path.dirname(exe)):
+        # Modules the program loads on demand live beside it.
+        if name.endswith(".so"):
+            shutil.copy2(os.path.join(os.path.dirname(exe), name), scratch)
     with open(os.path.join(scratch, "schedule.txt"), "w") as f:
         f.write(schedule_text())
     with open(os.path.join(scratch, "options.ini"), "w") as f:
-        f.write("[Quorvane]\nUseSNTP=0\n")
+        f.write("[Quorvane]\nUseSNTP=0\nLeft=%d\nWidth=240\nHeight=34\n" % BAR_LEFT)
+    bus = None
+    if not args.no_session_bus:
+        bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address"],
+                               stdout=subprocess.PIPE, text=True)
+        os.environ["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().strip()
     xvfb, display = start_xvfb()
+    env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb")
+    procs = {}
     try:
-        bar = measure([os.path.join(scratch, "quorvane")], scratch, display, xvfb.pid, seconds)
-        base = measure([bare], scratch, display, xvfb.pid, seconds)
+        started = time.monotonic()
+        procs["quorvane"] = subprocess.Popen([os.path.join(scratch, "quorvane")], cwd=scratch,
+                                             env=env, stdout=subprocess.DEVNULL,
+                                             stderr=subprocess.DEVNULL)
+        paint = first_paint(display, procs["quorvane"].pid, started)
+        procs["bare bar"] = subprocess.Popen([bare], env=env, stdout=subprocess.DEVNULL,
+                                             stderr=subprocess.DEVNULL)
+        procs["xclock"] = subprocess.Popen(
+            ["xclock", "-update", "1", "-geometry", "120x120+200+200"], env=env,
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(3)
+        pids = {name: proc.pid for name, proc in procs.items()}
+        pids["X server"] = xvfb.pid
+        s0, t0 = sample(pids)
+        time.sleep(args.seconds)
+        s1, t1 = sample(pids)
+        span = t1 - t0
+        rows = {}
+        for name, pid in pids.items():
+            (c0, (w0, p0)), (c1, (w1, p1)) = s0[name], s1[name]
+            rows[name] = {"cpu": 100 * (c1 - c0) / span, "woke": (w1 - w0) / span,
+                          "preempted": (p1 - p0) / span, "rss": rss_mb(pid),
+                          "threads": threads(pid)}
+        bar_pid = pids["quorvane"]
+        costly, socks = loaded(bar_pid), sockets(bar_pid)
     finally:
+        for proc in procs.values():
+            proc.terminate()
+            proc.wait(timeout=10)
         xvfb.terminate()
+        xvfb.wait(timeout=10)
+        if bus:
+            bus.terminate()
+            bus.wait(timeout=10)
         shutil.rmtree(scratch, ignore_errors=True)
-    for name, m in (("quorvane", bar), ("bare bar", base)):
-        print("%-9s CPU %.3f%% of a core (+ X server %.3f%%), RSS %.1f MB, first paint %.0f ms"
-              % (name, m["cpu"], m["xcpu"], m["rss"], m["paint_ms"]))
-    print("ratios quorvane/bare: CPU %.2f, X server %.2f, RSS %.2f" % (
-        bar["cpu"] / base["cpu"] if base["cpu"] else float("nan"),
-        bar["xcpu"] / base["xcpu"] if base["xcpu"] else float("nan"), bar["rss"] / base["rss"]))
+
+    print("idle, side by side for %.0f s (wake-ups and CPU per second of the run):" % span)
+    print("  %-9s %9s %10s %8s %8s %8s" % ("", "wake-ups", "preempted", "CPU %", "RSS MB",
+                                           "threads"))
+    for name, r in rows.items():
+        print("  %-9s %9.2f %10.2f %8.4f %8.1f %8d" % (name, r["woke"], r["preempted"], r["cpu"],
+                                                     r["rss"], r["threads"]))
+    bar, base, ref = rows["quorvane"], rows["bare bar"], rows["xclock"]
+    for name, a, b in (("quorvane/xclock", bar, ref), ("bare bar/xclock", base, ref),
+                       ("quorvane/bare bar", bar, base)):
+        print("ratios %-17s wake-ups %.2f, CPU %.2f, RSS %.2f" % (
+            name, ratio(a["woke"], b["woke"]),
+            ratio(a["cpu"], b["cpu"]), ratio(a["rss"], b["rss"])))
+    print("quorvane: first paint %.0f ms; idle it holds %d sockets and has loaded: %s" % (
+        paint * 1000, socks, ", ".join(costly) or "none of " + ", ".join(COSTLY)))
 
 
 if __name__ == "__main__":

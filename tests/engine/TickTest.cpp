@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 
 using namespace quorvane;
@@ -236,6 +237,111 @@ TEST_F(TickScenario, AfterASyncTheTicksFallJustAfterTheTenthsOfTheServersTime)
         // Never a hair before a tenth, never late enough to be seen.
         EXPECT_GT(msIntoTenth(), 0.5) << "tick " << i;
         EXPECT_LT(msIntoTenth(), 2.5) << "tick " << i;
+    }
+}
+
+TEST(TickWakes, JustAfterTheNextSecondOrTheCountdownsTurnAndEveryTenthWhileASoundPlays)
+{
+    struct Row
+    {
+        double easternMs, untilTurnMs, periodMs;
+        int32_t expected;
+    };
+    const double none = std::numeric_limits<double>::infinity();
+    const double day = 46364.0 * 86400000;
+    const Row rows[] = {
+        {day + 12.3, none, 1000, 989},
+        {day + 1, none, 1000, 1000}, // the tick that has just turned a second
+        {day + 999.5, none, 1000, 2}, // a hair early: the second is not shown yet
+        {day, none, 1000, 1001},
+        {day + 200, 300.5, 1000, 302}, // a countdown off the clock's seconds turns first
+        {day + 200, 1500, 1000, 801},
+        {day + 200, 0.2, 1000, 2},
+        {day + 234.5, none, 100, 67}, // a sound plays
+        {day + 234.5, 20, 100, 21},
+        {std::numeric_limits<double>::quiet_NaN(), none, 1000, 1000},
+    };
+    for (const Row &r : rows)
+        EXPECT_EQ(TMarketEngine::MsToNextWake(r.easternMs, r.untilTurnMs, r.periodMs), r.expected)
+            << std::fixed << r.easternMs - day << " ms, turn " << r.untilTurnMs << ", period "
+            << r.periodMs;
+}
+
+TEST(TickWakes, WakingOnlyWhenSomethingCanChangeShowsAndSoundsAsEveryTenthDid)
+{
+    struct Row
+    {
+        const char *what;
+        TDateTime from, to;
+        bool extended;
+        double soundSeconds;
+        size_t plays;
+    };
+    const Row rows[] = {
+        {"the opening's alarms", At(2026, 12, 8, 9, 13, 58.37), At(2026, 12, 8, 9, 31), false, 2,
+            3},
+        {"a long sound holding an alarm back", At(2026, 12, 8, 9, 14, 10.25),
+            At(2026, 12, 8, 9, 17), false, 90.0437, 2},
+        {"the close into after hours", At(2026, 12, 8, 14, 59, 57.6), At(2026, 12, 8, 16, 0, 9),
+            true, 1.5, 2},
+        {"after hours ending", At(2026, 12, 8, 19, 59, 55.5), At(2026, 12, 8, 20, 0, 5), true, 2,
+            0},
+        {"the schedule running out", At(2026, 12, 9, 15, 59, 50.73), At(2026, 12, 9, 16, 0, 5),
+            false, 2, 1},
+    };
+    const double probe = 0.1 * kSecond;
+    for (const Row &r : rows) {
+        // As the tick ran before: just after every tenth. And as it runs now.
+        TradingDays tenths, wakes;
+        for (TradingDays *d : {&tenths, &wakes}) {
+            d->rig.Sound("14_min_before_opening.wav");
+            d->rig.settings.extendedHours = r.extended;
+            d->rig.player.length = r.soundSeconds * kSecond;
+            d->rig.clock.now = r.from + kEst;
+        }
+        TDateTime next[2] = {r.from + kEst, r.from + kEst};
+        long ticks[2] = {0, 0};
+        auto tickUntil = [&](int i, TradingDays &d, TDateTime until) {
+            while (next[i] <= until) {
+                d.rig.clock.Pass(next[i] - d.rig.clock.now);
+                const size_t before = d.rig.player.played.size();
+                d.rig.engine.Timer11Timer();
+                ++ticks[i];
+                if (d.rig.player.played.size() > before)
+                    d.plays.push_back({d.rig.player.played.back().substr(10), d.rig.clock.now});
+                const double east = (d.rig.clock.now - d.rig.engine.FClockOffset) * 86400000;
+                const int32_t ms = i == 0 ? TMarketEngine::MsToNextWake(
+                                       east, std::numeric_limits<double>::infinity(), 100)
+                                          : d.rig.engine.MsToNextTick();
+                next[i] += ms / 1000.0 * kSecond;
+            }
+        };
+        int wrong = 0;
+        for (TDateTime at = r.from + kEst + 0.05 * kSecond; at < r.to + kEst; at += probe) {
+            tickUntil(0, tenths, at);
+            tickUntil(1, wakes, at);
+            for (Label l : {Label::Clock, Label::Countdown, Label::Status}) {
+                if (wakes.rig.display.Text(l) != tenths.rig.display.Text(l) && ++wrong < 5)
+                    ADD_FAILURE() << r.what << " at " << std::fixed << (at - kEst - r.from) * 86400
+                                  << " s: " << wakes.rig.display.Text(l) << " instead of "
+                                  << tenths.rig.display.Text(l);
+            }
+            if (wakes.rig.display.Color(Label::Status) != tenths.rig.display.Color(Label::Status))
+                ++wrong;
+        }
+        EXPECT_EQ(wrong, 0) << r.what;
+        EXPECT_EQ(tenths.plays.size(), r.plays) << r.what;
+        ASSERT_EQ(wakes.plays.size(), tenths.plays.size()) << r.what;
+        for (size_t i = 0; i < wakes.plays.size(); ++i) {
+            EXPECT_EQ(wakes.plays[i].file, tenths.plays[i].file) << r.what;
+            EXPECT_NEAR(wakes.plays[i].eastern, tenths.plays[i].eastern, 0.005 * kSecond)
+                << r.what << ": " << wakes.plays[i].file;
+        }
+        EXPECT_TRUE(wakes.errors.empty() && tenths.errors.empty()) << r.what;
+        // Once a second, and every tenth only while a sound plays.
+        const double seconds = (r.to - r.from) / kSecond;
+        EXPECT_LE(ticks[1], std::lround(seconds + 11 * r.soundSeconds * wakes.plays.size()) + 2)
+            << r.what;
     }
 }
 

@@ -95,6 +95,7 @@ def main():
     try:
         script("--build", args.build, "--autostart")
         expected = {exe: 0o755, os.path.join(appdir, "quorvane-schedule"): 0o755,
+                    os.path.join(appdir, "quorvane-sound.so"): 0o644,
                     os.path.join(appdir, "schedule.txt"): 0o644, entry: 0o644, login: 0o644}
         expected.update({os.path.join(appdir, "sounds", s): 0o644 for s in bundled})
         for size in ICON_SIZES:

@@ -16,7 +16,11 @@ public:
     void SetOnChanged(std::function<void()> changed) override { onChanged = std::move(changed); }
     void PrepareWindow(QWidget *) override { ++prepared; }
     bool ShapesHonoured() const override { return shapes; }
-    bool DesktopUnlocked() override { return !locked; }
+    bool DesktopUnlocked() override
+    {
+        ++lockAsks;
+        return !locked;
+    }
     void Flush() override { }
 
     void Change(TMonitors m)
@@ -30,6 +34,7 @@ public:
     std::function<void()> onChanged;
     int prepared = 0;
     bool locked = false;
+    int lockAsks = 0;
     bool shapes = true;
 };
 

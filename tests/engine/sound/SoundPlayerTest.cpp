@@ -1,3 +1,4 @@
+#include "TLazySoundPlayer.h"
 #include "TSoundPlayer.h"
 #include "WavFile.h"
 
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 
 using namespace quorvane;
 
@@ -96,17 +98,51 @@ TEST(SoundPlayer, UnplayableFilesRaiseAtOnceWithTheirReason)
     QTemporaryDir dir;
     const std::string text = dir.path().toStdString() + "/15_min_before_opening.wav";
     std::ofstream(text) << "not a sound\n";
-    TSoundPlayer player;
-    EXPECT_FALSE(player.IsPlaying());
-    try {
-        player.Play(text);
-        FAIL() << "no error";
-    } catch (const EMCIDeviceError &e) {
-        EXPECT_NE(std::strstr(e.what(), "15_min_before_opening.wav"), nullptr) << e.what();
-        EXPECT_NE(std::strstr(e.what(), "not a RIFF/WAVE sound file"), nullptr) << e.what();
+    // The player itself, the one the bar loads at its first sound, and one whose module is gone.
+    const std::string module = QUORVANE_BIN_DIR "/" + std::string(TLazySoundPlayer::ModuleName);
+    struct Row
+    {
+        std::unique_ptr<ISoundPlayer> player;
+        const char *reason;
+    };
+    Row rows[] = {
+        {std::make_unique<TSoundPlayer>(), "not a RIFF/WAVE sound file"},
+        {std::make_unique<TLazySoundPlayer>(module), "not a RIFF/WAVE sound file"},
+        {std::make_unique<TLazySoundPlayer>(dir.path().toStdString() + "/gone.so"), "gone.so"},
+    };
+    for (Row &r : rows) {
+        EXPECT_FALSE(r.player->IsPlaying());
+        try {
+            r.player->Play(text);
+            ADD_FAILURE() << "no error for " << r.reason;
+        } catch (const Exception &e) {
+            EXPECT_NE(std::strstr(e.what(), "15_min_before_opening.wav"), nullptr) << e.what();
+            EXPECT_NE(std::strstr(e.what(), r.reason), nullptr) << e.what();
+        }
+        EXPECT_THROW(r.player->Play(dir.path().toStdString() + "/missing.wav"), Exception);
+        EXPECT_FALSE(r.player->IsPlaying());
     }
-    EXPECT_THROW(player.Play(dir.path().toStdString() + "/missing.wav"), EMCIDeviceError);
+    EXPECT_THROW(TSoundPlayer().Play(text), EMCIDeviceError);
+    auto *lazy = static_cast<TLazySoundPlayer *>(rows[1].player.get());
+    EXPECT_TRUE(lazy->Loaded());
+    EXPECT_FALSE(lazy->Holding()) << "a player that plays nothing is let go of";
+}
+
+TEST(SoundPlayer, TheBarsPlayerLoadsAtTheFirstSoundAndLetsGoWhenItEnds)
+{
+    if (!SoundServer())
+        GTEST_SKIP() << "no sound server: run the tests through scripts/with-sound-server.sh";
+    TLazySoundPlayer player(QUORVANE_BIN_DIR "/" + std::string(TLazySoundPlayer::ModuleName));
     EXPECT_FALSE(player.IsPlaying());
+    EXPECT_FALSE(player.Loaded()) << "asking whether it plays loads nothing";
+    player.Play(kSounds + "0_min_before_opening.wav");
+    EXPECT_TRUE(player.Loaded());
+    EXPECT_LT(WaitFor([&] { return player.IsPlaying(); }, 2000), 2000);
+    WaitFor([&] { return !player.IsPlaying(); }, 8000);
+    EXPECT_FALSE(player.IsPlaying());
+    EXPECT_FALSE(player.Holding()) << "the output is kept after the sound ended";
+    player.Play(kSounds + "0_min_before_closing.wav");
+    EXPECT_LT(WaitFor([&] { return player.IsPlaying(); }, 2000), 2000) << "no second sound";
 }
 
 TEST(SoundPlayer, PlaysInTheBackgroundUntilTheSoundEnds)

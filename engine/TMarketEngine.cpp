@@ -222,16 +222,21 @@ void TMarketEngine::CheckAlarm(double remaining, bool open)
     const int32_t minutes
         = std::abs(wholeMinutes) < 2000000000 ? static_cast<int32_t>(wholeMinutes) : 0;
     std::string file;
-    if (FPrevState >= 1 && !open)
+    int32_t due = 0;
+    bool beforeClosing = false;
+    if (FPrevState >= 1 && !open) {
         file = "0_min_before_closing.wav";
-    else if (FPrevState < 0 && open)
+        beforeClosing = true;
+    } else if (FPrevState < 0 && open) {
         file = "0_min_before_opening.wav";
-    else if (FPrevState != 0 && std::abs(static_cast<int64_t>(FPrevMinutes) - minutes) == 1)
-        file = std::to_string(FPrevMinutes)
-            + (open ? "_min_before_closing.wav" : "_min_before_opening.wav");
+    } else if (FPrevState != 0 && std::abs(static_cast<int64_t>(FPrevMinutes) - minutes) == 1) {
+        due = FPrevMinutes;
+        beforeClosing = open;
+        file = std::to_string(due) + (open ? "_min_before_closing.wav" : "_min_before_opening.wav");
+    }
 
     const int32_t state = open ? 1 : -1;
-    if (!file.empty()) {
+    if (!file.empty() && S.Settings->AlarmBox(due, beforeClosing).value_or(true)) {
         // The folder is built only when an alarm is due, not on every tick.
         const std::string dir = FAppDir.size() > 1 && FAppDir.back() == '/'
             ? FAppDir.substr(0, FAppDir.size() - 1)

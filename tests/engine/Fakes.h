@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -45,10 +46,16 @@ public:
     std::string SNTPServer() const override { return server; }
     int32_t SNTPPort() const override { return port; }
     bool ExtendedHours() const override { return extendedHours; }
+    std::optional<bool> AlarmBox(int32_t minutes, bool beforeClosing) const override
+    {
+        const auto it = boxes.find({minutes, beforeClosing});
+        return it == boxes.end() ? std::nullopt : std::optional<bool>(it->second);
+    }
     bool useSntp = false;
     bool extendedHours = false;
     std::string server = "time.test";
     int32_t port = 123;
+    std::map<std::pair<int32_t, bool>, bool> boxes; // (minutes, before closing) to ticked
 };
 
 // Answers as a server whose clock reads the local clock plus serverAhead would: at once, or,

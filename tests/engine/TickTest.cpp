@@ -98,6 +98,60 @@ TEST_F(TickScenario, AnyMinuteCountWithAFileSounds)
     EXPECT_NEAR(plays[0].eastern, At(2026, 12, 8, 15, 53), 1.01 * kTick);
 }
 
+TEST(TickAlarms, TheBoxDecidesWhereTheOptionsOfferOneAndTheFileElsewhere)
+{
+    enum Box { NoBox, Unticked, Ticked };
+    struct Row
+    {
+        int32_t minutes;
+        bool closing;
+        Box box;
+        bool file;
+        bool sounds;
+    };
+    const Row rows[] = {
+        {1, true, Unticked, true, false},
+        {1, true, Ticked, true, true},
+        {60, true, Unticked, true, false},
+        {60, true, Ticked, true, true},
+        {5, false, Ticked, true, true},
+        {5, false, Ticked, false, false},
+        {15, false, Unticked, true, false},
+        {0, false, Unticked, true, false},
+        {0, false, Ticked, true, true},
+        {0, true, Unticked, true, false},
+        {0, true, Ticked, true, true},
+        {7, true, NoBox, true, true},
+        {7, true, NoBox, false, false},
+        {44, false, NoBox, true, true},
+    };
+    for (const Row &r : rows) {
+        TradingDays day;
+        const std::string file = std::to_string(r.minutes)
+            + (r.closing ? "_min_before_closing.wav" : "_min_before_opening.wav");
+        if (r.file)
+            day.rig.Sound(file);
+        else
+            day.rig.files.files.erase("/q/sounds/" + file);
+        if (r.box != NoBox)
+            day.rig.settings.boxes[{r.minutes, r.closing}] = r.box == Ticked;
+        const TDateTime at
+            = (r.closing ? At(2026, 12, 8, 16, 0) : At(2026, 12, 8, 9, 30)) - r.minutes * kMinute;
+        day.Run(at - 3 * kSecond, at + 3 * kSecond);
+        const std::string what = file
+            + (r.box == NoBox         ? " no box"
+                    : r.box == Ticked ? " ticked"
+                                      : " unticked")
+            + (r.file ? " with" : " without") + " its file";
+        ASSERT_EQ(day.plays.size(), r.sounds ? 1u : 0u) << what;
+        if (r.sounds) {
+            EXPECT_EQ(day.plays[0].file, file) << what;
+            EXPECT_NEAR(day.plays[0].eastern, at, 1.01 * kTick) << what;
+        }
+        EXPECT_EQ(day.rig.engine.FPrevState, r.closing == (r.minutes == 0) ? -1 : 1) << what;
+    }
+}
+
 TEST_F(TickScenario, AnAlarmFallingDuringASoundPlaysLate)
 {
     rig.Sound("14_min_before_opening.wav");

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -206,6 +207,38 @@ TEST(Options, SavesEveryKeyInOrderAndRoundTrips)
     back.LoadFromIni(d.ini);
     EXPECT_EQ(back.ed1->text(), "123");
     EXPECT_EQ(Checked(back.clb1), (std::vector<int> {0, 3, 15}));
+}
+
+TEST(Options, AFieldWritesOneKeyWhateverIsPastedIntoIt)
+{
+    struct Row
+    {
+        QLineEdit *TOptions::*field;
+        QString typed;
+        const char *written; // the field's line in the file
+    };
+    const Row rows[] = {
+        {&TOptions::Edit1, "time.example.test\nUseSNTP=0", "SNTPServer=time.example.test"},
+        {&TOptions::Edit1, "a\r\nb", "SNTPServer=a"},
+        {&TOptions::ed1, QString("123") + QChar(0) + "AutoHide=1", "SNTPPort=123"},
+        {&TOptions::ed3, "\rAutoHide=1", "AlwaysShowXMinutesBeforeOpening="},
+        {&TOptions::ed4, "30\r[Other]", "AlwaysShowXMinutesBeforeClosing=30"},
+    };
+    for (const Row &r : rows) {
+        Dir d;
+        TOptions o(nullptr);
+        (o.*r.field)->setText(r.typed);
+        o.SaveToIni(d.ini);
+        const std::string text = Slurp(d.ini);
+        EXPECT_NE(text.find(std::string("\n") + r.written + "\n"), std::string::npos) << text;
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 30) << text;
+        EXPECT_EQ(text.find('\r'), std::string::npos) << r.written;
+        EXPECT_EQ(text.find('\0'), std::string::npos) << r.written;
+        TOptions back(nullptr);
+        back.LoadFromIni(d.ini);
+        EXPECT_TRUE(back.UseSNTP()) << r.written;
+        EXPECT_FALSE(back.AutoHide()) << r.written;
+    }
 }
 
 TEST(Options, AFailedSaveChangesNothingAndSaysSo)

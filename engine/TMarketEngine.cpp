@@ -176,7 +176,11 @@ void TMarketEngine::AdoptSchedule(const std::string &text, bool downloaded)
 
 bool TMarketEngine::NextEvent(double &remaining, bool &open)
 {
-    const TDateTime eastern = EasternNow();
+    return NextEvent(EasternNow(), remaining, open);
+}
+
+bool TMarketEngine::NextEvent(TDateTime eastern, double &remaining, bool &open)
+{
     if (FSessions.empty())
         return false;
     // Compared as true instants, so a weekend with a summer-time switch counts its real hours.
@@ -294,7 +298,9 @@ void TMarketEngine::Timer11Timer()
 
     double remaining = 0;
     bool open = false;
-    if (!NextEvent(remaining, open)) {
+    // One reading of the clock for the whole tick: a close falling between two readings would
+    // pair the closed market with the instant before it, which reads as pre-market.
+    if (!NextEvent(eastern, remaining, open)) {
         ShowTexts("--:--:--", "The schedule needs update");
         // The last session's close sounds like any other before the schedule runs out.
         if (FPrevState >= 1 && !FSessions.empty() && !S.Player->IsPlaying())

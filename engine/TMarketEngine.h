@@ -39,6 +39,8 @@ public:
     // A local schedule is read at once; a download is started, or joined, and applied on arrival.
     void LoadSchedule();
     bool NextEvent(double &remaining, bool &open);
+    // The same at a given instant of Eastern time, as EasternNow gives it.
+    bool NextEvent(TDateTime eastern, double &remaining, bool &open);
     // One 100 ms tick. An alarm that cannot be played raises once; the alarm counts as played.
     void Timer11Timer();
     // Milliseconds from now until just after the next tenth of a second of Eastern time: a tick

@@ -28,15 +28,21 @@ inline TDateTime At(int y, int mo, int d, int h = 0, int mi = 0, double s = 0)
 class FakeClock : public IClock
 {
 public:
-    TDateTime Now() const override { return now; }
+    TDateTime Now() const override
+    {
+        const TDateTime read = now;
+        now += perRead; // a real clock moves on between two readings
+        return read;
+    }
     double Elapsed() const override { return elapsed; }
     void Pass(double days)
     {
         now += days;
         elapsed += days * 86400;
     }
-    TDateTime now = 0;
+    mutable TDateTime now = 0;
     double elapsed = 0;
+    double perRead = 0;
 };
 
 class FakeSettings : public IClockSettings

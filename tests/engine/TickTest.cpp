@@ -522,6 +522,41 @@ TEST(TickTexts, NoScheduleNeverPlaysAndKeepsTheStatusColour)
     EXPECT_TRUE(rig.player.played.empty());
 }
 
+TEST(TickTexts, ABoundaryBetweenTwoReadingsOfTheClockShowsOneSide)
+{
+    struct Row
+    {
+        TDateTime boundary;
+        const char *before, *after;
+    };
+    const Row rows[] = {
+        {At(2026, 11, 24, 16, 0), "Market Open", "After Hours"},
+        {At(2026, 11, 27, 13, 0), "Market Open", "After Hours"},
+        {At(2026, 11, 24, 9, 30), "Pre-Market", "Market Open"},
+        {At(2026, 11, 24, 20, 0), "After Hours", "Market Closed"},
+    };
+    for (const Row &r : rows) {
+        // Each tick starts a little earlier than the last, so that every reading of the clock
+        // within one tick in turn is the first past the boundary.
+        for (int k = 1; k <= 12; ++k) {
+            Rig rig;
+            rig.settings.extendedHours = true;
+            rig.Schedule("11/24/2026 9:30 am - 11/24/2026 4:00 pm\n"
+                         "11/27/2026 9:30 am - 11/27/2026 1:00 pm\n");
+            rig.engine.LoadSchedule();
+            rig.clock.now = r.boundary - 5 * kSecond + kEst;
+            rig.engine.Timer11Timer();
+            rig.clock.perRead = 0.001 * kSecond;
+            rig.clock.now = r.boundary - k * 0.001 * kSecond + kEst;
+            rig.clock.elapsed += 5 - k * 0.001;
+            rig.engine.Timer11Timer();
+            const std::string status = rig.display.Text(Label::Status);
+            EXPECT_TRUE(status == r.before || status == r.after)
+                << r.boundary << " " << k << ": " << status;
+        }
+    }
+}
+
 TEST(TickTexts, ExtendedHoursAroundTheRegularSessions)
 {
     const char *C = "Market Closed", *O = "Market Open", *P = "Pre-Market", *A = "After Hours";

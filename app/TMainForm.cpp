@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDate>
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -71,6 +72,26 @@ QLabel *MakeLabel(QWidget *parent, const char *name, const QFont &font, bool fil
     return label;
 }
 
+// A path as one word for the shell.
+std::string Quoted(const std::string &path)
+{
+    std::string q = "'";
+    for (char c : path)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// What the status label tells when the schedule has run out: the command that writes ten more
+// years of it in place.
+QString ExtendScheduleHint(const std::string &appDir)
+{
+    const int year = QDate::currentDate().year();
+    return L1("The schedule has no session ahead. Write one for " + std::to_string(year) + " to "
+        + std::to_string(year + 10) + " with\n" + Quoted(appDir + "quorvane-schedule") + " "
+        + std::to_string(year) + " " + std::to_string(year + 10) + " -o "
+        + Quoted(appDir + "schedule.txt") + "\nthen choose \"Refresh Schedule\".");
+}
+
 int ScreenWidth()
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
@@ -119,6 +140,8 @@ TMainForm::TMainForm(const TMainFormConfig &config)
     l1->setAlignment(Qt::AlignRight | Qt::AlignTop);
     l2 = MakeLabel(this, "l2", Tahoma(true, 9), true);
     l2->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    // By default tool tips show only in the active window, which the bar never is.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     Label1 = MakeLabel(this, "Label1", Tahoma(false, 9), false);
     Label1->setText(L1(config.VendorCaption));
     Label1->adjustSize();
@@ -245,6 +268,8 @@ void TMainForm::SetText(Label label, const std::string &text)
     QLabel *l = LabelOf(label);
     l->setText(L1(text));
     l->adjustSize();
+    if (label == Label::Status)
+        l->setToolTip(text == ScheduleNeedsUpdate ? ExtendScheduleHint(FConfig.AppDir) : QString());
     if (label != Label::Clock)
         PlaceRightAligned();
     ++FLabelWrites;

@@ -91,6 +91,8 @@ public:
 using TColor = uint32_t;
 constexpr TColor clLime = 0x0000FF00;
 constexpr TColor clRed = 0x000000FF;
+// Neither open nor closed: the state is unknown.
+constexpr TColor clWhite = 0x00FFFFFF;
 
 enum class Label { Clock, Countdown, Status };
 

@@ -301,7 +301,10 @@ void TMarketEngine::Timer11Timer()
     // One reading of the clock for the whole tick: a close falling between two readings would
     // pair the closed market with the instant before it, which reads as pre-market.
     if (!NextEvent(eastern, remaining, open)) {
-        ShowTexts("--:--:--", "The schedule needs update");
+        ShowTexts("--:--:--", ScheduleNeedsUpdate);
+        // The last state's colour would read as a market still open, or closed for good.
+        if (S.Display->Color(Label::Status) != clWhite)
+            S.Display->SetColor(Label::Status, clWhite);
         // The last session's close sounds like any other before the schedule runs out.
         if (FPrevState >= 1 && !FSessions.empty() && !S.Player->IsPlaying())
             CheckAlarm(0, false);

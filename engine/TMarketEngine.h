@@ -11,6 +11,9 @@
 
 namespace quorvane {
 
+// The status when no session lies ahead: no schedule, or one that has run out.
+inline constexpr char ScheduleNeedsUpdate[] = "The schedule needs update";
+
 // Everything the engine talks to; the program passes the real ones, tests pass fakes.
 struct TEngineServices
 {

@@ -385,4 +385,18 @@ TEST(MainForm, RefreshScheduleReadsTheLocalFileAndNeverDownloads)
     TMainForm bare(none.Config());
     ASSERT_EQ(none.http.urls.size(), 1u);
     EXPECT_EQ(none.http.urls[0], "http://vendor.test/timer/schedule.txt");
+
+    // Without a session ahead the status names the command that writes more of them, until a
+    // schedule with one is read.
+    EXPECT_TRUE(form.l2->toolTip().isEmpty());
+    EXPECT_EQ(bare.l2->text(), "The schedule needs update");
+    EXPECT_EQ(bare.l2->palette().color(QPalette::WindowText), QColor(255, 255, 255));
+    const std::string hint = bare.l2->toolTip().toStdString();
+    EXPECT_NE(hint.find("\n'" + none.dir + "quorvane-schedule' "), std::string::npos) << hint;
+    EXPECT_NE(hint.find(" -o '" + none.dir + "schedule.txt'\n"), std::string::npos) << hint;
+    std::ofstream(none.dir + "schedule.txt") << "12/08/2026 9:30 am - 12/08/2026 4:00 pm\n";
+    bare.RefreshSchedule1Click();
+    bare.Engine().Timer11Timer();
+    EXPECT_EQ(bare.l2->text(), "Market Closed");
+    EXPECT_TRUE(bare.l2->toolTip().isEmpty());
 }

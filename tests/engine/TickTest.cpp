@@ -335,6 +335,7 @@ TEST_F(TickScenario, TheLastSessionsCloseSoundsBeforeTheScheduleRunsOut)
     EXPECT_NEAR(plays[0].eastern, At(2026, 12, 9, 16, 0), 1.01 * kTick);
     EXPECT_EQ(rig.display.Text(Label::Countdown), "--:--:--");
     EXPECT_EQ(rig.display.Text(Label::Status), "The schedule needs update");
+    EXPECT_EQ(rig.display.Color(Label::Status), clWhite) << "not the closed colour";
 }
 
 TEST_F(TickScenario, MissingFilesAreSkippedAndUnplayableOnesReportedOnce)
@@ -506,7 +507,7 @@ TEST(TickTexts, SummerTimeWeekendsCountTheirRealHours)
     }
 }
 
-TEST(TickTexts, NoScheduleNeverPlaysAndKeepsTheStatusColour)
+TEST(TickTexts, NoScheduleNeverPlaysAndShowsNeitherOpenNorClosed)
 {
     Rig rig;
     rig.Sound("0_min_before_opening.wav");
@@ -518,7 +519,7 @@ TEST(TickTexts, NoScheduleNeverPlaysAndKeepsTheStatusColour)
     }
     EXPECT_EQ(rig.display.Text(Label::Countdown), "--:--:--");
     EXPECT_EQ(rig.display.Text(Label::Status), "The schedule needs update");
-    EXPECT_EQ(rig.display.Color(Label::Status), 0x123456u);
+    EXPECT_EQ(rig.display.Color(Label::Status), clWhite);
     EXPECT_TRUE(rig.player.played.empty());
 }
 

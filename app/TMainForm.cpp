@@ -6,6 +6,7 @@
 #include "SettingRules.h"
 #include "TOptions.h"
 #include "TSoundPlayer.h"
+#include "TThrottledCall.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -175,6 +176,9 @@ TMainForm::TMainForm(const TMainFormConfig &config)
     Timer11->setTimerType(Qt::PreciseTimer);
     connect(Timer11, &QTimer::timeout, this, &TMainForm::Tick);
     FEngine->OnRephase = [this] { ArmTick(); };
+    // Written as the session's end would write them: a failure shows at "Close".
+    FBoundsWrite = new TThrottledCall(
+        1000, [this] { SessionEnding(); }, this);
 
     // The creation handler: provisional place, settings, schedule, stored bounds.
     const int left = ScreenWidth() / 3 * 2;
@@ -243,6 +247,11 @@ void TMainForm::SessionEnding()
     try {
         SaveBounds(IniPath());
     } catch (const std::exception &) { }
+}
+
+void TMainForm::PlacementEnded()
+{
+    FBoundsWrite->Request();
 }
 
 QLabel *TMainForm::LabelOf(Label label) const

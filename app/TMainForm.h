@@ -22,6 +22,7 @@ namespace quorvane {
 
 class TOptions;
 class TSoundPlayer;
+class TThrottledCall;
 
 // What the main window is built from; the program passes the real parts, tests their own.
 struct TMainFormConfig
@@ -96,6 +97,8 @@ protected:
     }
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    // A moved or resized bar keeps its place even if the session ends before "Close".
+    void PlacementEnded() override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -117,6 +120,7 @@ private:
     TSoundPlayer *mp = nullptr;
     TOptions *FSettings = nullptr;
     TOptions *Options = nullptr;
+    TThrottledCall *FBoundsWrite = nullptr;
     std::unique_ptr<TMarketEngine> FEngine;
     std::string FTexts[3];
     TColor FStatusColor = 0xFFFFFF;

@@ -306,6 +306,23 @@ TEST(MainForm, StaysAtTheTopEdge)
     form.FormMouseMove(Qt::LeftButton, 80, 30);
     EXPECT_EQ(form.pos(), start + QPoint(30, 0));
     form.FormMouseUp();
+    // The place is written as the drag ends, and a second drag within the second once that
+    // second is over, the same keys as "Close" writes.
+    const std::string ini = app.dir + "options.ini";
+    const std::string first
+        = "[Quorvane]\nLeft=" + std::to_string(start.x() + 30) + "\nHeight=34\nWidth=240\n";
+    EXPECT_EQ(Slurp(ini), first);
+    form.FormMouseDown(Qt::LeftButton, Qt::NoModifier, 50, 10);
+    form.FormMouseMove(Qt::LeftButton, 60, 10);
+    form.FormMouseUp();
+    EXPECT_EQ(Slurp(ini), first);
+    QElapsedTimer waited;
+    waited.start();
+    const std::string second
+        = "[Quorvane]\nLeft=" + std::to_string(start.x() + 40) + "\nHeight=34\nWidth=240\n";
+    while (Slurp(ini) != second && waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_EQ(Slurp(ini), second);
     form.RetractWindow();
     EXPECT_EQ(form.y(), 27 + 4 - 34);
     EXPECT_EQ(form.HiddenRows(), 30) << "nothing of the bar above the work area";

@@ -14,6 +14,8 @@ struct Bar : TBaseMainForm
         setGeometry(300, 0, 240, 34);
         show();
     }
+    void PlacementEnded() override { ++placements; }
+    int placements = 0;
 };
 
 std::vector<int> FadeSteps(Bar &bar, int count)
@@ -82,6 +84,51 @@ TEST(BaseWindow, GripResizesWithinTheLimits)
     // Width and height are limited independently; moving back acts at once.
     bar.FormMouseMove(Qt::LeftButton, -3000 + 50, -3000 + 3);
     EXPECT_EQ(bar.size(), QSize(250, 37));
+}
+
+TEST(BaseWindow, APlacementEndsWithTheDragOrResizeThatMadeIt)
+{
+    // Pointer steps in window coordinates: 'd' press, 'm' move with the button, 'u' release,
+    // 'n' move without the button (the release was lost).
+    struct Step
+    {
+        char what;
+        int x, y;
+    };
+    struct Row
+    {
+        const char *gesture;
+        std::vector<Step> steps;
+        int placements;
+    };
+    const Row rows[] = {
+        {"a click", {{'d', 50, 10}, {'u', 50, 10}}, 0},
+        {"a press and a move back to where it started", {{'d', 50, 10}, {'m', 50, 10}, {'u', 0, 0}},
+            0},
+        {"a drag", {{'d', 50, 10}, {'m', 80, 10}, {'m', 90, 12}, {'u', 0, 0}}, 1},
+        {"a drag whose release was lost", {{'d', 50, 10}, {'m', 80, 10}, {'n', 60, 10}}, 1},
+        {"a drag, then moves without the button",
+            {{'d', 50, 10}, {'m', 80, 10}, {'u', 0, 0}, {'n', 60, 10}, {'n', 70, 10}}, 1},
+        {"a resize from the grip", {{'n', 235, 30}, {'d', 235, 30}, {'m', 250, 40}, {'u', 0, 0}},
+            1},
+        {"a resize pressed against its limit",
+            {{'n', 235, 30}, {'d', 235, 30}, {'m', 235, 20}, {'u', 0, 0}}, 0},
+        {"two drags",
+            {{'d', 50, 10}, {'m', 60, 10}, {'u', 0, 0}, {'d', 50, 10}, {'m', 40, 10}, {'u', 0, 0}},
+            2},
+    };
+    for (const Row &r : rows) {
+        Bar bar;
+        for (const Step &s : r.steps) {
+            if (s.what == 'd')
+                bar.FormMouseDown(Qt::LeftButton, Qt::NoModifier, s.x, s.y);
+            else if (s.what == 'u')
+                bar.FormMouseUp();
+            else
+                bar.FormMouseMove(s.what == 'm' ? Qt::LeftButton : Qt::NoButton, s.x, s.y);
+        }
+        EXPECT_EQ(bar.placements, r.placements) << r.gesture;
+    }
 }
 
 TEST(BaseWindow, FadesInStepsOfTwentyAndSleepsAtItsTarget)

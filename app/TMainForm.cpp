@@ -215,7 +215,11 @@ void TMainForm::ArmTick()
 
 TMainForm::~TMainForm()
 {
-    // The engine talks to the player and the settings store; it goes first.
+    // The engine talks to the player and the settings store; it goes first. Destroying a player
+    // that still plays runs the event loop while the sound drains: no tick may come then.
+    FClosing = true;
+    Timer11->stop();
+    Timer1Refresh->stop();
     FEngine.reset();
 }
 

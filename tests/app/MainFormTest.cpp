@@ -143,6 +143,33 @@ TEST(MainForm, FirstStartAndClose)
     EXPECT_EQ(again.geometry(), QRect(32, 0, 50, 50));
 }
 
+TEST(MainForm, NoTickRunsWhileTheWindowIsTakenDown)
+{
+    // The audio sink of a player that still plays runs the event loop as it is destroyed,
+    // after the engine is gone and before the window's timers are.
+    struct Draining : QObject
+    {
+        using QObject::QObject;
+        ~Draining() override
+        {
+            QElapsedTimer waited;
+            waited.start();
+            while (waited.elapsed() < 400)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        }
+    };
+    App app;
+    TMainForm form(app.Config());
+    form.show();
+    new Draining(&form);
+    for (QObject *timer :
+        {static_cast<QObject *>(form.Timer11), static_cast<QObject *>(form.Timer1Refresh)}) {
+        timer->setParent(nullptr);
+        timer->setParent(&form);
+    }
+    form.Timer1Refresh->start(1);
+}
+
 TEST(MainForm, ASilentTimeServerAndATricklingDownloadLeaveTheTickRunning)
 {
     ScriptedSntpServer silent(

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -145,25 +146,23 @@ TEST(MainForm, FirstStartAndClose)
 
 TEST(MainForm, NoTickRunsWhileTheWindowIsTakenDown)
 {
-    // The audio sink of a player that still plays runs the event loop as it is destroyed,
+    // A player that still plays runs the event loop as it is destroyed (its audio sink drains),
     // after the engine is gone and before the window's timers are.
     struct Draining : QObject
     {
         using QObject::QObject;
         ~Draining() override
         {
-            QElapsedTimer waited;
-            waited.start();
-            while (waited.elapsed() < 400)
-                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+            QEventLoop drain;
+            QTimer::singleShot(400, &drain, &QEventLoop::quit);
+            drain.exec();
         }
     };
     App app;
     TMainForm form(app.Config());
     form.show();
     new Draining(&form);
-    for (QObject *timer :
-        {static_cast<QObject *>(form.Timer11), static_cast<QObject *>(form.Timer1Refresh)}) {
+    for (QTimer *timer : {form.Timer11, form.Timer1Refresh}) {
         timer->setParent(nullptr);
         timer->setParent(&form);
     }

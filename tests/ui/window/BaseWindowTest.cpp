@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <sstream>
+
 using namespace quorvane;
 
 namespace {
@@ -88,46 +91,25 @@ TEST(BaseWindow, GripResizesWithinTheLimits)
 
 TEST(BaseWindow, APlacementEndsWithTheDragOrResizeThatMadeIt)
 {
-    // Pointer steps in window coordinates: 'd' press, 'm' move with the button, 'u' release,
-    // 'n' move without the button (the release was lost).
-    struct Step
-    {
-        char what;
-        int x, y;
-    };
-    struct Row
-    {
-        const char *gesture;
-        std::vector<Step> steps;
-        int placements;
-    };
-    const Row rows[] = {
-        {"a click", {{'d', 50, 10}, {'u', 50, 10}}, 0},
-        {"a press and a move back to where it started", {{'d', 50, 10}, {'m', 50, 10}, {'u', 0, 0}},
-            0},
-        {"a drag", {{'d', 50, 10}, {'m', 80, 10}, {'m', 90, 12}, {'u', 0, 0}}, 1},
-        {"a drag whose release was lost", {{'d', 50, 10}, {'m', 80, 10}, {'n', 60, 10}}, 1},
-        {"a drag, then moves without the button",
-            {{'d', 50, 10}, {'m', 80, 10}, {'u', 0, 0}, {'n', 60, 10}, {'n', 70, 10}}, 1},
-        {"a resize from the grip", {{'n', 235, 30}, {'d', 235, 30}, {'m', 250, 40}, {'u', 0, 0}},
-            1},
-        {"a resize pressed against its limit",
-            {{'n', 235, 30}, {'d', 235, 30}, {'m', 235, 20}, {'u', 0, 0}}, 0},
-        {"two drags",
-            {{'d', 50, 10}, {'m', 60, 10}, {'u', 0, 0}, {'d', 50, 10}, {'m', 40, 10}, {'u', 0, 0}},
-            2},
-    };
-    for (const Row &r : rows) {
+    // Pointer steps at x,y in the window: d press, m move with the button, n move without it
+    // (a release that was lost), u release.
+    const std::pair<const char *, int> rows[] = {{"d50,10 u", 0}, {"d50,10 m50,10 u", 0},
+        {"d50,10 m80,10 m90,12 u", 1}, {"d50,10 m80,10 n60,10", 1},
+        {"d50,10 m80,10 u n60,10 n70,10", 1}, {"n235,30 d235,30 m250,40 u", 1},
+        {"n235,30 d235,30 m235,20 u", 0}, {"d50,10 m60,10 u d50,10 m40,10 u", 2}};
+    for (const auto &[gesture, placements] : rows) {
         Bar bar;
-        for (const Step &s : r.steps) {
-            if (s.what == 'd')
-                bar.FormMouseDown(Qt::LeftButton, Qt::NoModifier, s.x, s.y);
-            else if (s.what == 'u')
+        std::istringstream steps(gesture);
+        for (std::string s; steps >> s;) {
+            const int x = std::atoi(s.c_str() + 1), y = std::atoi(s.c_str() + s.find(',') + 1);
+            if (s[0] == 'd')
+                bar.FormMouseDown(Qt::LeftButton, Qt::NoModifier, x, y);
+            else if (s[0] == 'u')
                 bar.FormMouseUp();
             else
-                bar.FormMouseMove(s.what == 'm' ? Qt::LeftButton : Qt::NoButton, s.x, s.y);
+                bar.FormMouseMove(s[0] == 'm' ? Qt::LeftButton : Qt::NoButton, x, y);
         }
-        EXPECT_EQ(bar.placements, r.placements) << r.gesture;
+        EXPECT_EQ(bar.placements, placements) << gesture;
     }
 }
 

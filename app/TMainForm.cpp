@@ -5,9 +5,11 @@
 #include "MainLayout.h"
 #include "SettingRules.h"
 #include "TOptions.h"
+#include "TThrottledCall.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDate>
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -71,6 +73,26 @@ QLabel *MakeLabel(QWidget *parent, const char *name, const QFont &font, bool fil
     return label;
 }
 
+// A path as one word for the shell.
+std::string Quoted(const std::string &path)
+{
+    std::string q = "'";
+    for (char c : path)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// What the status label tells when the schedule has run out: the command that writes ten more
+// years of it in place.
+QString ExtendScheduleHint(const std::string &appDir)
+{
+    const int year = QDate::currentDate().year();
+    return L1("The schedule has no session ahead. Write one for " + std::to_string(year) + " to "
+        + std::to_string(year + 10) + " with\n" + Quoted(appDir + "quorvane-schedule") + " "
+        + std::to_string(year) + " " + std::to_string(year + 10) + " -o "
+        + Quoted(appDir + "schedule.txt") + "\nthen choose \"Refresh Schedule\".");
+}
+
 int ScreenWidth()
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
@@ -118,6 +140,8 @@ TMainForm::TMainForm(const TMainFormConfig &config)
     l1->setAlignment(Qt::AlignRight | Qt::AlignTop);
     l2 = MakeLabel(this, "l2", Tahoma(true, 9), true);
     l2->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    // By default tool tips show only in the active window, which the bar never is.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     Label1 = MakeLabel(this, "Label1", Tahoma(false, 9), false);
     Label1->setText(L1(config.VendorCaption));
     Label1->adjustSize();
@@ -154,6 +178,9 @@ TMainForm::TMainForm(const TMainFormConfig &config)
     AutoHideStep->setInterval(AutoHideStepMs);
     connect(AutoHideStep, &QTimer::timeout, this,
         [this] { Guarded([this] { AutoHideTimerTimer(); }); });
+    // Written as the session's end would write them: a failure shows at "Close".
+    FBoundsWrite = new TThrottledCall(
+        1000, [this] { SessionEnding(); }, this);
 
     // The creation handler: provisional place, settings, schedule, stored bounds.
     setGeometry(quorvane::KeepOnScreen(
@@ -190,7 +217,12 @@ void TMainForm::ArmTick()
 TMainForm::~TMainForm()
 {
     Desktop().SetOnChanged(nullptr);
-    // The engine talks to the player and the settings store; it goes first.
+    // The engine talks to the player and the settings store; it goes first. Destroying a player
+    // that still plays runs the event loop while the sound drains: no tick may come then.
+    FClosing = true;
+    Timer11->stop();
+    Timer1Refresh->stop();
+    AutoHideStep->stop();
     FEngine.reset();
 }
 
@@ -235,6 +267,11 @@ void TMainForm::SessionEnding()
     } catch (const std::exception &) { }
 }
 
+void TMainForm::PlacementEnded()
+{
+    FBoundsWrite->Request();
+}
+
 QLabel *TMainForm::LabelOf(Label label) const
 {
     switch (label) {
@@ -258,6 +295,8 @@ void TMainForm::SetText(Label label, const std::string &text)
     QLabel *l = LabelOf(label);
     l->setText(L1(text));
     l->adjustSize();
+    if (label == Label::Status)
+        l->setToolTip(text == ScheduleNeedsUpdate ? ExtendScheduleHint(FConfig.AppDir) : QString());
     if (label != Label::Clock)
         PlaceRightAligned();
     ++FLabelWrites;

@@ -21,6 +21,7 @@ class QToolButton;
 namespace quorvane {
 
 class TOptions;
+class TThrottledCall;
 
 // What the main window is built from; the program passes the real parts, tests their own.
 struct TMainFormConfig
@@ -98,6 +99,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
+    // A moved or resized bar keeps its place even if the session ends before "Close".
+    void PlacementEnded() override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -117,6 +120,7 @@ private:
     std::unique_ptr<TLazySoundPlayer> mp;
     TOptions *FSettings = nullptr;
     std::function<TOptions *()> Options;
+    TThrottledCall *FBoundsWrite = nullptr;
     std::unique_ptr<TMarketEngine> FEngine;
     std::string FTexts[3];
     TColor FStatusColor = 0xFFFFFF;

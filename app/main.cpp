@@ -1,5 +1,6 @@
 #include "ErrorReport.h"
 #include "InstanceLock.h"
+#include "TEndFromOutside.h"
 #include "TMainForm.h"
 #include "TOptions.h"
 #include "TSntpSource.h"
@@ -61,6 +62,12 @@ int main(int argc, char **argv)
 
         QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
             [&form](QSessionManager &) { form.SessionEnding(); });
+
+        // Ended from outside, the bar closes as "Close" would, without a report to wait on.
+        const TEndFromOutside ending(&form, [&form] {
+            form.SessionEnding();
+            QCoreApplication::quit();
+        });
 
         form.show();
         status = app.exec();

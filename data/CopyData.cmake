@@ -1,6 +1,6 @@
 file(MAKE_DIRECTORY ${DST})
 if(NOT EXISTS ${DST}/schedule.txt)
-  file(COPY ${SRC}/schedule.txt DESTINATION ${DST})
+  file(COPY ${SCHEDULE} DESTINATION ${DST})
 endif()
 file(GLOB sounds ${SRC}/sounds/*.wav)
 if(sounds)

@@ -1,13 +1,13 @@
-# Runs at install time with SRC (this folder), BUILD (its build folder) and APPDIR (the program
-# folder under the prefix). The bundled schedule and sounds never overwrite a file already there,
-# so the user's own schedule and alarms survive an upgrade.
+# Runs at install time with SRC (this folder), BUILD (its build folder, which holds the bundled
+# schedule.txt) and APPDIR (the program folder under the prefix). The bundled schedule and sounds
+# never overwrite a file already there, so the user's own schedule and alarms survive an upgrade.
 set(appdir "${CMAKE_INSTALL_PREFIX}/${APPDIR}")
 set(here "$ENV{DESTDIR}${appdir}")
 
 if(EXISTS "${here}/schedule.txt")
   message(STATUS "Kept: ${here}/schedule.txt")
 else()
-  file(INSTALL "${SRC}/schedule.txt" DESTINATION "${appdir}")
+  file(INSTALL "${BUILD}/schedule.txt" DESTINATION "${appdir}")
 endif()
 
 # .installed lists the sounds that are still as an install left them, with their SHA-256, so that

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace quorvane {
@@ -21,6 +22,9 @@ public:
     virtual int32_t SNTPPort() const = 0;
     // Pre-market and after-hours on the bar; the alarms keep to the regular sessions.
     virtual bool ExtendedHours() const = 0;
+    // Whether the alarm minutes before an opening or a closing is ticked; nothing when the
+    // options offer no box for that count, and then its sound file alone decides.
+    virtual std::optional<bool> AlarmBox(int32_t minutes, bool beforeClosing) const = 0;
 };
 
 // The three results of one SNTP exchange that synchronisation uses; all 0 when no complete
@@ -87,6 +91,8 @@ public:
 using TColor = uint32_t;
 constexpr TColor clLime = 0x0000FF00;
 constexpr TColor clRed = 0x000000FF;
+// Neither open nor closed: the state is unknown.
+constexpr TColor clWhite = 0x00FFFFFF;
 
 enum class Label { Clock, Countdown, Status };
 

@@ -191,7 +191,11 @@ void TMarketEngine::AdoptSchedule(const std::string &text, bool downloaded)
 
 bool TMarketEngine::NextEvent(double &remaining, bool &open)
 {
-    const TDateTime eastern = EasternNow();
+    return NextEvent(EasternNow(), remaining, open);
+}
+
+bool TMarketEngine::NextEvent(TDateTime eastern, double &remaining, bool &open)
+{
     if (FSessions.empty())
         return false;
     // Compared as true instants, so a weekend with a summer-time switch counts its real hours.
@@ -237,16 +241,21 @@ void TMarketEngine::CheckAlarm(double remaining, bool open)
     const int32_t minutes
         = std::abs(wholeMinutes) < 2000000000 ? static_cast<int32_t>(wholeMinutes) : 0;
     std::string file;
-    if (FPrevState >= 1 && !open)
+    int32_t due = 0;
+    bool beforeClosing = false;
+    if (FPrevState >= 1 && !open) {
         file = "0_min_before_closing.wav";
-    else if (FPrevState < 0 && open)
+        beforeClosing = true;
+    } else if (FPrevState < 0 && open) {
         file = "0_min_before_opening.wav";
-    else if (FPrevState != 0 && std::abs(static_cast<int64_t>(FPrevMinutes) - minutes) == 1)
-        file = std::to_string(FPrevMinutes)
-            + (open ? "_min_before_closing.wav" : "_min_before_opening.wav");
+    } else if (FPrevState != 0 && std::abs(static_cast<int64_t>(FPrevMinutes) - minutes) == 1) {
+        due = FPrevMinutes;
+        beforeClosing = open;
+        file = std::to_string(due) + (open ? "_min_before_closing.wav" : "_min_before_opening.wav");
+    }
 
     const int32_t state = open ? 1 : -1;
-    if (!file.empty()) {
+    if (!file.empty() && S.Settings->AlarmBox(due, beforeClosing).value_or(true)) {
         // The folder is built only when an alarm is due, not on every tick.
         const std::string dir = FAppDir.size() > 1 && FAppDir.back() == '/'
             ? FAppDir.substr(0, FAppDir.size() - 1)
@@ -316,8 +325,13 @@ void TMarketEngine::Timer11Timer()
     double remaining = 0;
     bool open = false;
     FNextTurn = 0;
-    if (!NextEvent(remaining, open)) {
-        ShowTexts("--:--:--", "The schedule needs update");
+    // One reading of the clock for the whole tick: a close falling between two readings would
+    // pair the closed market with the instant before it, which reads as pre-market.
+    if (!NextEvent(eastern, remaining, open)) {
+        ShowTexts("--:--:--", ScheduleNeedsUpdate);
+        // The last state's colour would read as a market still open, or closed for good.
+        if (S.Display->Color(Label::Status) != clWhite)
+            S.Display->SetColor(Label::Status, clWhite);
         // The last session's close sounds like any other before the schedule runs out.
         if (FPrevState >= 1 && !FSessions.empty() && !S.Player->IsPlaying())
             CheckAlarm(0, false);

@@ -11,6 +11,9 @@
 
 namespace quorvane {
 
+// The status when no session lies ahead: no schedule, or one that has run out.
+inline constexpr char ScheduleNeedsUpdate[] = "The schedule needs update";
+
 // Everything the engine talks to; the program passes the real ones, tests pass fakes.
 struct TEngineServices
 {
@@ -39,6 +42,8 @@ public:
     // A local schedule is read at once; a download is started, or joined, and applied on arrival.
     void LoadSchedule();
     bool NextEvent(double &remaining, bool &open);
+    // The same at a given instant of Eastern time, as EasternNow gives it.
+    bool NextEvent(TDateTime eastern, double &remaining, bool &open);
     // One tick. An alarm that cannot be played raises once; the alarm counts as played.
     void Timer11Timer();
     // Milliseconds from now until the next tick: just after the next whole second of Eastern

@@ -3,10 +3,15 @@
 #include "Calendar.h"
 #include "MarketCalendar.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <map>
 #include <ostream>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace quorvane {
 
@@ -67,7 +72,7 @@ std::string Generate(const std::vector<std::string> &args)
 {
     if (args.size() < 2)
         throw BadInput("usage: quorvane-schedule FROM_YEAR TO_YEAR [--closed YYYY-MM-DD]... "
-                       "[--early YYYY-MM-DD]...");
+                       "[--early YYYY-MM-DD]... [-o FILE]");
     const int from = ParseYear(args[0], "FROM_YEAR");
     const int to = ParseYear(args[1], "TO_YEAR");
     if (from > to)
@@ -128,16 +133,86 @@ std::string Generate(const std::vector<std::string> &args)
     return text;
 }
 
+// "-o FILE" taken out of args; empty when absent.
+std::string OutputFile(std::vector<std::string> &args)
+{
+    std::string file;
+    for (size_t i = 0; i < args.size();) {
+        if (args[i] != "-o") {
+            ++i;
+            continue;
+        }
+        if (i + 1 >= args.size() || args[i + 1].empty())
+            throw BadInput("-o needs a file name");
+        if (!file.empty())
+            throw BadInput("-o is given twice");
+        file = args[i + 1];
+        args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+            args.begin() + static_cast<std::ptrdiff_t>(i + 2));
+    }
+    return file;
+}
+
+bool WriteFully(int fd, const std::string &text)
+{
+    for (size_t at = 0; at < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + at, text.size() - at);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        at += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// The whole text goes to a new file beside path, which then takes path's place in one step: the
+// bar never reads half a calendar, and a failure leaves the old one as it was.
+std::string ReplaceFile(const std::string &path, const std::string &text)
+{
+    std::string temp = path + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return std::strerror(errno);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    struct stat old
+    {
+    };
+    const mode_t mode = ::stat(path.c_str(), &old) == 0 ? old.st_mode & 07777 : 0666 & ~mask;
+    int error = 0;
+    if (::fchmod(fd, mode) != 0 || !WriteFully(fd, text) || ::fsync(fd) != 0)
+        error = errno ? errno : EIO;
+    if (::close(fd) != 0 && !error)
+        error = errno;
+    if (!error && ::rename(temp.c_str(), path.c_str()) != 0)
+        error = errno;
+    if (error) {
+        ::unlink(temp.c_str());
+        return std::strerror(error);
+    }
+    return "";
+}
+
 } // namespace
 
 int RunScheduleTool(const std::vector<std::string> &args, std::ostream &out, std::ostream &err)
 {
-    std::string text;
+    std::string text, file;
     try {
-        text = Generate(args);
+        std::vector<std::string> rest = args;
+        file = OutputFile(rest);
+        text = Generate(rest);
     } catch (const BadInput &e) {
         err << "quorvane-schedule: " << e.what() << "\n";
         return 2;
+    }
+    if (!file.empty()) {
+        const std::string failure = ReplaceFile(file, text);
+        if (failure.empty())
+            return 0;
+        err << "quorvane-schedule: cannot write " << file << ": " << failure << "\n";
+        return 1;
     }
     out << text;
     out.flush();

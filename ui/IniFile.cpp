@@ -258,7 +258,9 @@ std::string IniUpdate(const std::string &text, const std::string &section, const
     const std::string &value)
 {
     const std::string eol = LineEnd(text);
-    const std::string entry = key + "=" + value;
+    // A line break or a NUL in a value would start a line, and so a key, of its own.
+    const std::string entry
+        = key + "=" + value.substr(0, value.find_first_of(std::string("\r\n\0", 3)));
     const std::vector<Line> lines = Lines(text);
     bool inSection = false;
     size_t insertAt = std::string::npos; // after the section's last non-blank line

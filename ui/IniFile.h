@@ -18,9 +18,10 @@ bool IniFileReadable(const std::string &path);
 std::string ReadIniString(const std::string &path, const std::string &section,
     const std::string &key, const std::string &def);
 
-// Sets key=value in section, replacing the key's first occurrence or adding it (creating the
-// section and the file as needed) and leaving every other line as it was. Fails, leaving the file
-// untouched, when the file or its folder is read-only or the folder does not exist.
+// Sets key=value in section (value cut at its first line break or NUL), replacing the key's first
+// occurrence or adding it (creating the section and the file as needed) and leaving every other
+// line as it was. Fails, leaving the file untouched, when the file or its folder is read-only or
+// the folder does not exist.
 bool WriteIniString(const std::string &path, const std::string &section, const std::string &key,
     const std::string &value);
 

@@ -61,6 +61,7 @@ void TBaseMainForm::FormMouseDown(
     FDragPoint = screen;
     FDragWindow = pos();
     FDragging = true;
+    FDragPlaced = false;
 }
 
 void TBaseMainForm::FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y)
@@ -70,7 +71,16 @@ void TBaseMainForm::FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers 
 
 void TBaseMainForm::FormMouseUp()
 {
+    EndDrag();
+}
+
+void TBaseMainForm::EndDrag()
+{
+    const bool placed = FDragging && FDragPlaced;
     FDragging = false;
+    FDragPlaced = false;
+    if (placed)
+        PlacementEnded();
 }
 
 void TBaseMainForm::FormMouseMove(Qt::MouseButtons buttons, int x, int y)
@@ -81,7 +91,7 @@ void TBaseMainForm::FormMouseMove(Qt::MouseButtons buttons, int x, int y)
 void TBaseMainForm::FormMouseMove(Qt::MouseButtons buttons, int x, int y, QPoint screen)
 {
     if (!FDragging || !(buttons & Qt::LeftButton)) {
-        FDragging = false;
+        EndDrag();
         const bool inGrip
             = x >= width() - GripSize && x < width() && y >= height() - GripSize && y < height();
         if (inGrip != FSizing) {
@@ -95,13 +105,17 @@ void TBaseMainForm::FormMouseMove(Qt::MouseButtons buttons, int x, int y, QPoint
     if (FSizing) {
         const int w = std::clamp(width() + d.x(), MinWidth, MaxWidth);
         const int h = std::clamp(height() + d.y(), MinHeight, MaxHeight);
+        if (w != width() || h != height())
+            FDragPlaced = true;
         setGeometry(this->x(), this->y(), w, h);
         repaint();
     } else {
         FDragWindow += d;
         const QPoint target = DragTarget(FDragWindow, screen);
-        if (target != pos())
+        if (target != pos()) {
+            FDragPlaced = true;
             move(target);
+        }
     }
 }
 

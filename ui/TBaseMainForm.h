@@ -77,6 +77,8 @@ protected:
     // Where a drag step puts the window's top-left corner, given where the pointer's movement
     // alone would put it and where the pointer is.
     virtual QPoint DragTarget(QPoint topLeft, QPoint /*pointer*/) const { return topLeft; }
+    // A drag or a resize from the grip has ended, and it moved or sized the window.
+    virtual void PlacementEnded() { }
     bool event(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -89,6 +91,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void EndDrag();
     void SetOpacity(int value);
     void ApplyOpacity();
     void UpdateFade();
@@ -105,6 +108,7 @@ private:
     // window manager's answers to the previous steps.
     QPoint FDragWindow;
     bool FDragging = false;
+    bool FDragPlaced = false; // this drag has moved or sized the window
     // The move and the shape change are two steps; the pointer is weighed after both.
     bool FPlacing = false;
     uint8_t FFadeMin = 120;

@@ -94,6 +94,13 @@ QToolButton *MakeFlatButton(QWidget *parent, const char *name, const char *text,
     return b;
 }
 
+// The alarms a fresh install sounds: both events, 15 minutes before an opening and an hour
+// before a closing.
+bool TickedWhenFresh(int n, bool closing)
+{
+    return n == 0 || n == (closing ? 60 : 15);
+}
+
 int32_t ClampTransparency(int32_t v)
 {
     return v < 0 ? 0 : v > 100 ? 100 : v;
@@ -245,8 +252,11 @@ void TOptions::LoadFromIni(const std::string &path)
             const int n = AlarmItemMinutes(L1(list->item(i)->text()));
             if (n == -1)
                 continue;
-            const bool on
-                = IniOnOff(ReadIniString(path, Section, std::to_string(n) + suffix, "0"), false);
+            // A file written before the boxes were ever saved (the bounds alone, say) keeps the
+            // alarms a fresh install sounds.
+            const bool fresh = TickedWhenFresh(n, list == clb2);
+            const bool on = IniOnOff(
+                ReadIniString(path, Section, std::to_string(n) + suffix, fresh ? "1" : "0"), fresh);
             list->item(i)->setCheckState(on ? Qt::Checked : Qt::Unchecked);
         }
     }
@@ -327,6 +337,15 @@ int32_t TOptions::Transparency() const
 bool TOptions::ExtendedHours() const
 {
     return cb4->isChecked();
+}
+
+std::optional<bool> TOptions::AlarmBox(int32_t minutes, bool beforeClosing) const
+{
+    const QListWidget *list = beforeClosing ? clb2 : clb1;
+    for (int i = 0; i < list->count(); ++i)
+        if (AlarmItemMinutes(L1(list->item(i)->text())) == minutes)
+            return list->item(i)->checkState() == Qt::Checked;
+    return std::nullopt;
 }
 
 void TOptions::btnConfirmClick()

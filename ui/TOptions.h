@@ -48,6 +48,7 @@ public:
     bool ShowEasternTime() const;
     int32_t Transparency() const;
     bool ExtendedHours() const override;
+    std::optional<bool> AlarmBox(int32_t minutes, bool beforeClosing) const override;
 
     void btnConfirmClick();
     void btnCancelClick();

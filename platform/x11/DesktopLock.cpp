@@ -5,13 +5,20 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusVariant>
-#include <QDateTime>
+
+#include <chrono>
 
 namespace quorvane {
 
 namespace {
 constexpr qint64 kRefreshMs = 1000;
 constexpr int kTimeoutMs = 500;
+
+qint64 MonotonicMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
 } // namespace
 
 TDesktopLock::TDesktopLock(QObject *parent)
@@ -20,8 +27,9 @@ TDesktopLock::TDesktopLock(QObject *parent)
 
 bool TDesktopLock::DesktopUnlocked()
 {
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (!FAsking && now - FLastAsked >= kRefreshMs) {
+    // The monotonic clock: a wall clock set back would hold the last answer until it caught up.
+    const qint64 now = MonotonicMs();
+    if (!FAsking && (FLastAsked == 0 || now - FLastAsked >= kRefreshMs)) {
         FLastAsked = now;
         AskScreenSaver();
     }

@@ -13,6 +13,7 @@
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QEnterEvent>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -148,6 +149,31 @@ TEST(MainForm, FirstStartAndClose)
     TMainForm again(app.Config());
     EXPECT_EQ(again.geometry(), QRect(32, 0, 200, 50));
     EXPECT_EQ(Slurp(app.dir + "options.ini"), saved);
+}
+
+TEST(MainForm, NoTickRunsWhileTheWindowIsTakenDown)
+{
+    // A player that still plays runs the event loop as it is destroyed (its audio sink drains),
+    // after the engine is gone and before the window's timers are.
+    struct Draining : QObject
+    {
+        using QObject::QObject;
+        ~Draining() override
+        {
+            QEventLoop drain;
+            QTimer::singleShot(400, &drain, &QEventLoop::quit);
+            drain.exec();
+        }
+    };
+    App app;
+    TMainForm form(app.Config());
+    form.show();
+    new Draining(&form);
+    for (QTimer *timer : {form.Timer11, form.Timer1Refresh}) {
+        timer->setParent(nullptr);
+        timer->setParent(&form);
+    }
+    form.Timer1Refresh->start(1);
 }
 
 TEST(MainForm, ASilentTimeServerAndATricklingDownloadLeaveTheTickRunning)
@@ -327,6 +353,23 @@ TEST(MainForm, StaysAtTheTopEdge)
     form.FormMouseMove(Qt::LeftButton, 80, 30);
     EXPECT_EQ(form.pos(), start + QPoint(30, 0));
     form.FormMouseUp();
+    // The place is written as the drag ends, and a second drag within the second once that
+    // second is over, the same keys as "Close" writes.
+    const std::string ini = app.dir + "options.ini";
+    const std::string first
+        = "[Quorvane]\nLeft=" + std::to_string(start.x() + 30) + "\nHeight=34\nWidth=240\nTop=27\n";
+    EXPECT_EQ(Slurp(ini), first);
+    form.FormMouseDown(Qt::LeftButton, Qt::NoModifier, 50, 10);
+    form.FormMouseMove(Qt::LeftButton, 60, 10);
+    form.FormMouseUp();
+    EXPECT_EQ(Slurp(ini), first);
+    QElapsedTimer waited;
+    waited.start();
+    const std::string second
+        = "[Quorvane]\nLeft=" + std::to_string(start.x() + 40) + "\nHeight=34\nWidth=240\nTop=27\n";
+    while (Slurp(ini) != second && waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_EQ(Slurp(ini), second);
     form.RetractWindow();
     EXPECT_EQ(form.y(), 27 + 4 - 34);
     EXPECT_EQ(form.HiddenRows(), 30) << "nothing of the bar above the work area";
@@ -365,6 +408,8 @@ TEST(MainForm, StaysAtTheTopEdge)
 
 TEST(MainForm, AutoHideAndTheDisplaySettings)
 {
+    // A pointer left over the bar's place by an earlier test would be over it from its showing.
+    QCursor::setPos(0, 500);
     App app;
     TMainForm form(app.Config());
     form.show();
@@ -495,4 +540,18 @@ TEST(MainForm, RefreshScheduleReadsTheLocalFileAndNeverDownloads)
     TMainForm bare(none.Config());
     ASSERT_EQ(none.http.urls.size(), 1u);
     EXPECT_EQ(none.http.urls[0], "http://vendor.test/timer/schedule.txt");
+
+    // Without a session ahead the status names the command that writes more of them, until a
+    // schedule with one is read.
+    EXPECT_TRUE(form.l2->toolTip().isEmpty());
+    EXPECT_EQ(bare.l2->text(), "The schedule needs update");
+    EXPECT_EQ(bare.l2->palette().color(QPalette::WindowText), QColor(255, 255, 255));
+    const std::string hint = bare.l2->toolTip().toStdString();
+    EXPECT_NE(hint.find("\n'" + none.dir + "quorvane-schedule' "), std::string::npos) << hint;
+    EXPECT_NE(hint.find(" -o '" + none.dir + "schedule.txt'\n"), std::string::npos) << hint;
+    std::ofstream(none.dir + "schedule.txt") << "12/08/2026 9:30 am - 12/08/2026 4:00 pm\n";
+    bare.RefreshSchedule1Click();
+    bare.Engine().Timer11Timer();
+    EXPECT_EQ(bare.l2->text(), "Market Closed");
+    EXPECT_TRUE(bare.l2->toolTip().isEmpty());
 }

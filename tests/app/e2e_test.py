@@ -295,6 +295,55 @@ def main():
         print(ini)
         for key in ("Left=1280", "Height=34", "Width=240", "SNTPPort=%d" % sntp.port):
             assert key in ini.split("\n") or key + "\r" in ini.split("\n"), key
+
+        # The place outlives the session: written as a drag ends, and by SIGTERM for a drag
+        # within the second after; a window destroyed by another client ends the bar alike.
+        sntp.wrong_port = False
+        trickle.clear()
+
+        def left_in_ini():
+            with open(os.path.join(scratch, "options.ini")) as f:
+                return [l for l in f.read().split("\n") if l.startswith("Left=")]
+
+        def drag(x_from, x_to):
+            x(["xdotool", "mousemove", str(x_from), "12", "mousedown", "1", "mousemove",
+               str((x_from + x_to) // 2), "12", "mousemove", str(x_to), "12", "mouseup", "1"],
+              display, check=True)
+
+        for ending in ("SIGTERM", "destroyed"):
+            proc = subprocess.Popen([exe], cwd="/", env=env, stdout=subprocess.PIPE,
+                                    stderr=subprocess.STDOUT)
+            wid = wait_for(find_window, 60, "the window, " + ending)
+            left = geometry(wid, display)[0]
+            drag(left + 150, left + 50)
+            wait_for(lambda: left_in_ini() == ["Left=%d" % (left - 100)], 30,
+                     "the place written as the drag ended")
+            if ending == "SIGTERM":
+                drag(left + 50, left)
+                proc.terminate()
+                expected = left - 150
+            else:
+                expected = left - 100
+                # Set behind the bar's back: only a write as it ends puts its place back.
+                with open(os.path.join(scratch, "options.ini")) as f:
+                    text = f.read()
+                with open(os.path.join(scratch, "options.ini"), "w") as f:
+                    f.write(text.replace("Left=%d" % expected, "Left=7"))
+                import ctypes
+                xlib = ctypes.CDLL("libX11.so.6")
+                xlib.XOpenDisplay.restype = ctypes.c_void_p
+                xlib.XOpenDisplay.argtypes = [ctypes.c_char_p]
+                xlib.XDestroyWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+                xlib.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+                xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+                dpy = xlib.XOpenDisplay(display.encode())
+                xlib.XDestroyWindow(dpy, int(wid))
+                xlib.XSync(dpy, 0)
+                xlib.XCloseDisplay(dpy)
+            status = proc.wait(timeout=30)
+            print("%s: exit status %d, %s" % (ending, status, left_in_ini()))
+            assert status == 0, "exit status %d" % status
+            assert left_in_ini()[0] == "Left=%d" % expected, left_in_ini()
         print("1 passed, 0 failed")
         return 0
     finally:

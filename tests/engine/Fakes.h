@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -27,15 +28,21 @@ inline TDateTime At(int y, int mo, int d, int h = 0, int mi = 0, double s = 0)
 class FakeClock : public IClock
 {
 public:
-    TDateTime Now() const override { return now; }
+    TDateTime Now() const override
+    {
+        const TDateTime read = now;
+        now += perRead; // a real clock moves on between two readings
+        return read;
+    }
     double Elapsed() const override { return elapsed; }
     void Pass(double days)
     {
         now += days;
         elapsed += days * 86400;
     }
-    TDateTime now = 0;
+    mutable TDateTime now = 0;
     double elapsed = 0;
+    double perRead = 0;
 };
 
 class FakeSettings : public IClockSettings
@@ -45,10 +52,16 @@ public:
     std::string SNTPServer() const override { return server; }
     int32_t SNTPPort() const override { return port; }
     bool ExtendedHours() const override { return extendedHours; }
+    std::optional<bool> AlarmBox(int32_t minutes, bool beforeClosing) const override
+    {
+        const auto it = boxes.find({minutes, beforeClosing});
+        return it == boxes.end() ? std::nullopt : std::optional<bool>(it->second);
+    }
     bool useSntp = false;
     bool extendedHours = false;
     std::string server = "time.test";
     int32_t port = 123;
+    std::map<std::pair<int32_t, bool>, bool> boxes; // (minutes, before closing) to ticked
 };
 
 // Answers as a server whose clock reads the local clock plus serverAhead would: at once, or,

@@ -99,6 +99,38 @@ TEST_F(TickScenario, AnyMinuteCountWithAFileSounds)
     EXPECT_NEAR(plays[0].eastern, At(2026, 12, 8, 15, 53), 1.01 * kTick);
 }
 
+TEST(TickAlarms, TheBoxDecidesWhereTheOptionsOfferOneAndTheFileElsewhere)
+{
+    struct Row
+    {
+        int32_t minutes;
+        bool closing;
+        int box; // -1 none offered, 0 unticked, 1 ticked
+        bool file, sounds;
+    };
+    const Row rows[] = {{1, true, 0, true, false}, {1, true, 1, true, true},
+        {5, false, 1, true, true}, {5, false, 1, false, false}, {0, true, 0, true, false},
+        {0, false, 1, true, true}, {7, true, -1, true, true}, {7, true, -1, false, false}};
+    for (const Row &r : rows) {
+        TradingDays day;
+        const std::string file = std::to_string(r.minutes)
+            + (r.closing ? "_min_before_closing.wav" : "_min_before_opening.wav");
+        if (r.file)
+            day.rig.Sound(file);
+        else
+            day.rig.files.files.erase("/q/sounds/" + file);
+        if (r.box >= 0)
+            day.rig.settings.boxes[{r.minutes, r.closing}] = r.box == 1;
+        const TDateTime at
+            = (r.closing ? At(2026, 12, 8, 16, 0) : At(2026, 12, 8, 9, 30)) - r.minutes * kMinute;
+        day.Run(at - 3 * kSecond, at + 3 * kSecond);
+        ASSERT_EQ(day.plays.size(), r.sounds ? 1u : 0u) << file << " box " << r.box;
+        if (r.sounds) {
+            EXPECT_NEAR(day.plays[0].eastern, at, 1.01 * kTick) << file;
+        }
+    }
+}
+
 TEST_F(TickScenario, AnAlarmFallingDuringASoundPlaysLate)
 {
     rig.Sound("14_min_before_opening.wav");
@@ -387,6 +419,7 @@ TEST_F(TickScenario, TheLastSessionsCloseSoundsBeforeTheScheduleRunsOut)
     EXPECT_NEAR(plays[0].eastern, At(2026, 12, 9, 16, 0), 1.01 * kTick);
     EXPECT_EQ(rig.display.Text(Label::Countdown), "--:--:--");
     EXPECT_EQ(rig.display.Text(Label::Status), "The schedule needs update");
+    EXPECT_EQ(rig.display.Color(Label::Status), clWhite) << "not the closed colour";
 }
 
 TEST_F(TickScenario, MissingFilesAreSkippedAndUnplayableOnesReportedOnce)
@@ -558,7 +591,7 @@ TEST(TickTexts, SummerTimeWeekendsCountTheirRealHours)
     }
 }
 
-TEST(TickTexts, NoScheduleNeverPlaysAndKeepsTheStatusColour)
+TEST(TickTexts, NoScheduleNeverPlaysAndShowsNeitherOpenNorClosed)
 {
     Rig rig;
     rig.Sound("0_min_before_opening.wav");
@@ -570,8 +603,28 @@ TEST(TickTexts, NoScheduleNeverPlaysAndKeepsTheStatusColour)
     }
     EXPECT_EQ(rig.display.Text(Label::Countdown), "--:--:--");
     EXPECT_EQ(rig.display.Text(Label::Status), "The schedule needs update");
-    EXPECT_EQ(rig.display.Color(Label::Status), 0x123456u);
+    EXPECT_EQ(rig.display.Color(Label::Status), clWhite);
     EXPECT_TRUE(rig.player.played.empty());
+}
+
+TEST(TickTexts, ACloseBetweenTwoReadingsOfTheClockIsNoPreMarket)
+{
+    // Each tick starts a little earlier than the last, so that each reading of the clock within
+    // one tick in turn is the first past the close.
+    for (int k = 1; k <= 12; ++k) {
+        Rig rig;
+        rig.settings.extendedHours = true;
+        rig.Schedule("11/24/2026 9:30 am - 11/24/2026 4:00 pm\n"
+                     "11/25/2026 9:30 am - 11/25/2026 4:00 pm\n");
+        rig.engine.LoadSchedule();
+        rig.clock.now = At(2026, 11, 24, 16, 0) - 5 * kSecond + kEst;
+        rig.engine.Timer11Timer();
+        rig.clock.perRead = 0.001 * kSecond;
+        rig.clock.now = At(2026, 11, 24, 16, 0) - k * 0.001 * kSecond + kEst;
+        rig.clock.elapsed += 5 - k * 0.001;
+        rig.engine.Timer11Timer();
+        EXPECT_NE(rig.display.Text(Label::Status), "Pre-Market") << k;
+    }
 }
 
 TEST(TickTexts, ExtendedHoursAroundTheRegularSessions)

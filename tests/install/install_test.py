@@ -149,7 +149,10 @@ def main():
         out = script("--uninstall", status=1)
         assert os.path.exists(exe) and os.path.exists(entry), "uninstalled under a running bar"
         bars[0].terminate()
-        bars[0].wait(timeout=30)
+        assert bars[0].wait(timeout=30) == 0
+        # Ended as a log-out ends it, the bar kept its place beside the user's edit.
+        edited = open(ini, "rb").read()
+        assert edited.startswith(b"[Quorvane]\nUseSNTP=0\nTransparency=20\nLeft="), edited
 
         # An upgrade over the user's own schedule and alarms, one bundled sound deleted.
         with open(os.path.join(appdir, "schedule.txt"), "a") as f:

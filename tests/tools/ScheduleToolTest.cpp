@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -41,8 +42,14 @@ TEST(ScheduleTool, TheBundledScheduleMatchesTheExchangeCalendars)
     {
         int year;
         std::vector<int64_t> closed, early;
+        size_t sessions = 251;
     };
     const Year years[] = {
+        {2025,
+            {D(2025, 1, 1), D(2025, 1, 9), D(2025, 1, 20), D(2025, 2, 17), D(2025, 4, 18),
+                D(2025, 5, 26), D(2025, 6, 19), D(2025, 7, 4), D(2025, 9, 1), D(2025, 11, 27),
+                D(2025, 12, 25)},
+            {D(2025, 7, 3), D(2025, 11, 28), D(2025, 12, 24)}, 250},
         {2026,
             {D(2026, 1, 1), D(2026, 1, 19), D(2026, 2, 16), D(2026, 4, 3), D(2026, 5, 25),
                 D(2026, 6, 19), D(2026, 7, 3), D(2026, 9, 7), D(2026, 11, 26), D(2026, 12, 25)},
@@ -57,7 +64,7 @@ TEST(ScheduleTool, TheBundledScheduleMatchesTheExchangeCalendars)
             {D(2028, 7, 3), D(2028, 11, 24)}},
     };
     // The bundled schedule itself, read by the program's own parser.
-    std::ifstream bundled(QUORVANE_SOURCE_DIR "/data/schedule.txt", std::ios::binary);
+    std::ifstream bundled(QUORVANE_BUNDLED_SCHEDULE, std::ios::binary);
     std::stringstream text;
     text << bundled.rdbuf();
     const std::vector<std::string> lines = SplitScheduleLines(text.str());
@@ -80,7 +87,7 @@ TEST(ScheduleTool, TheBundledScheduleMatchesTheExchangeCalendars)
             if (s.Close - day < 15.0 / 24)
                 early.insert(day);
         }
-        EXPECT_EQ(days.size(), 251u) << y.year;
+        EXPECT_EQ(days.size(), y.sessions) << y.year;
         for (int64_t c : y.closed) {
             EXPECT_EQ(days.count(c), 0u) << y.year << " " << c;
         }
@@ -93,14 +100,25 @@ TEST(ScheduleTool, TheBundledScheduleMatchesTheExchangeCalendars)
     }
 }
 
-TEST(ScheduleTool, TheBundledScheduleIsItsOutput)
+TEST(ScheduleTool, TheBundledScheduleIsItsOutputForTenYearsAndMore)
 {
-    std::ifstream bundled(QUORVANE_SOURCE_DIR "/data/schedule.txt", std::ios::binary);
-    ASSERT_TRUE(bundled) << "data/schedule.txt is missing";
+    std::ifstream bundled(QUORVANE_BUNDLED_SCHEDULE, std::ios::binary);
+    ASSERT_TRUE(bundled) << "the build wrote no schedule.txt";
     std::stringstream text;
     text << bundled.rdbuf();
-    EXPECT_EQ(text.str(), Tool({"2026", "2028"}).out)
-        << "regenerate it: quorvane-schedule 2026 2028 > data/schedule.txt";
+    std::vector<std::string> args;
+    std::istringstream words(QUORVANE_SCHEDULE_ARGS);
+    for (std::string w; words >> w;)
+        args.push_back(w);
+    EXPECT_EQ(text.str(), Tool(args).out);
+    TSchedule sessions;
+    ParseSchedule(SplitScheduleLines(text.str()), sessions, 2026);
+    ASSERT_FALSE(sessions.empty());
+    const int first = CivilFromDays(static_cast<int64_t>(sessions.front().Open)).Year;
+    const int last = CivilFromDays(static_cast<int64_t>(sessions.back().Open)).Year;
+    EXPECT_EQ(first, std::stoi(args.at(0)));
+    EXPECT_EQ(last, std::stoi(args.at(1)));
+    EXPECT_GE(last - first, 10) << "a release would ship a calendar that ends within ten years";
 }
 
 TEST(ScheduleTool, RulesAcrossYears)
@@ -161,6 +179,10 @@ TEST(ScheduleTool, BadInputWritesOneLineAndNothingElse)
         {"2026", "2026", "--closed", "2026-03-14"},
         {"2026", "2026", "--closed"},
         {"2026", "2026", "--later", "2026-03-10"},
+        {"2026", "2026", "-o"},
+        {"2026", "2026", "-o", ""},
+        {"2026", "-o", "2026"},
+        {"2026", "2026", "-o", "a.txt", "-o", "b.txt"},
     };
     for (const auto &args : cases) {
         const ToolRun run = Tool(args);
@@ -179,16 +201,30 @@ TEST(ScheduleTool, TheProgramWritesToStandardOutputOnly)
 {
     struct Case
     {
-        const char *args;
+        std::string args;
         int status;
         std::string out;
+        std::string file; // what FILE holds afterwards, when the arguments name one
     };
+    // FILE starts as the user's own; "-o" replaces it only with a whole calendar.
+    const std::string dir = ::testing::TempDir() + "schedule-tool-out";
+    const std::string file = dir + "/schedule.txt";
+    const std::string calendar = Tool({"2026", "2028"}).out;
     const Case cases[] = {
-        {" 2027 2026", 2, ""},
-        {" 2026 2028", 0, Tool({"2026", "2028"}).out},
-        {" 2026 2026 --closed 2026-03-14", 2, ""},
+        {" 2027 2026", 2, "", ""},
+        {" 2026 2028", 0, calendar, ""},
+        {" 2026 2026 --closed 2026-03-14", 2, "", ""},
+        {" 2026 2028 -o " + file, 0, "", calendar},
+        {" -o " + file + " 2026 2028", 0, "", calendar},
+        {" 2029 -o " + file, 2, "", "# mine\n"},
+        {" 2026 2026 --closed 2026-03-14 -o " + file, 2, "", "# mine\n"},
+        {" 2026 2028 -o " + dir + "/missing/schedule.txt", 1, "", "# mine\n"},
+        {" 2026 2028 -o " + dir + "/taken", 1, "", "# mine\n"},
     };
     for (const Case &c : cases) {
+        // A folder in the way makes the last step fail after the calendar was written out.
+        ASSERT_EQ(system(("rm -rf " + dir + " && mkdir -p " + dir + "/taken/in").c_str()), 0);
+        std::ofstream(file, std::ios::binary) << "# mine\n";
         const std::string command
             = std::string(QUORVANE_BIN_DIR "/quorvane-schedule") + c.args + " 2>/dev/null";
         FILE *p = popen(command.c_str(), "r");
@@ -201,5 +237,13 @@ TEST(ScheduleTool, TheProgramWritesToStandardOutputOnly)
         EXPECT_EQ(out, c.out) << c.args;
         ASSERT_TRUE(WIFEXITED(status)) << c.args;
         EXPECT_EQ(WEXITSTATUS(status), c.status) << c.args;
+        std::ifstream written(file, std::ios::binary);
+        std::stringstream text;
+        text << written.rdbuf();
+        EXPECT_EQ(text.str(), c.file.empty() ? "# mine\n" : c.file) << c.args;
+        EXPECT_EQ(
+            system(("test \"$(ls " + dir + " | tr '\\n' ' ')\" = 'schedule.txt taken '").c_str()),
+            0)
+            << c.args;
     }
 }

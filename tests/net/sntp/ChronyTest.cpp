@@ -97,6 +97,7 @@ public:
     std::string SNTPServer() const override { return "localhost"; }
     int32_t SNTPPort() const override { return port; }
     bool ExtendedHours() const override { return false; }
+    std::optional<bool> AlarmBox(int32_t, bool) const override { return {}; }
     int port;
 };
 

@@ -410,6 +410,7 @@ TEST(SntpClient, SyncClockWithSntpOffSendsNothing)
         std::string SNTPServer() const override { return "127.0.0.1"; }
         int32_t SNTPPort() const override { return port; }
         bool ExtendedHours() const override { return false; }
+        std::optional<bool> AlarmBox(int32_t, bool) const override { return {}; }
         int port;
     } settings(server.Port());
     const SyncedOffsets offsets = SyncThroughRealClient(settings);

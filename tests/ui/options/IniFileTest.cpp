@@ -99,6 +99,10 @@ TEST(IniFile, WritesOneKeyAndLeavesEveryOtherLine)
         {"section at the end without newline", "[Quorvane]\nA=1", "B", "2",
             "[Quorvane]\nA=1\nB=2\n"},
         {"CR-only file", "[Quorvane]\rA=1\r", "B", "2", "[Quorvane]\rA=1\rB=2\r"},
+        {"a value cut at a line feed", "[Quorvane]\nA=1\n", "A", "x\nB=2", "[Quorvane]\nA=x\n"},
+        {"a value cut at a carriage return", "[Quorvane]\nA=1\n", "B", "y\r[Other]",
+            "[Quorvane]\nA=1\nB=y\n"},
+        {"a value cut at a NUL", "", "A", std::string("z\0B=2", 5), "[Quorvane]\nA=z\n"},
     };
     for (const Case &c : cases)
         EXPECT_EQ(IniUpdate(c.before, "Quorvane", c.key, c.value), c.after) << c.what;

@@ -12,12 +12,14 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <tuple>
 #include <unistd.h>
 
 using namespace quorvane;
@@ -100,6 +102,25 @@ TEST(Options, FreshDefaults)
     EXPECT_EQ(o.ScrollBox1->widget()->height(), 708);
 }
 
+TEST(Options, AlarmBoxesAnswerForTheirOwnMinuteCountsOnly)
+{
+    TOptions o(nullptr);
+    o.clb2->item(1)->setCheckState(Qt::Checked); // 1 minute before closing
+    o.clb1->item(6)->setCheckState(Qt::Unchecked); // 15 minutes before opening
+    struct Row
+    {
+        int32_t minutes;
+        bool closing;
+        std::optional<bool> box;
+    };
+    const Row rows[] = {{0, false, true}, {0, true, true}, {1, true, true}, {1, false, false},
+        {15, false, false}, {15, true, false}, {60, true, true}, {60, false, false},
+        {30, false, false}, {7, true, std::nullopt}, {4, false, std::nullopt},
+        {120, true, std::nullopt}, {-1, true, std::nullopt}};
+    for (const Row &r : rows)
+        EXPECT_EQ(o.AlarmBox(r.minutes, r.closing), r.box) << r.minutes << " " << r.closing;
+}
+
 TEST(Options, LoadingEdgeCases)
 {
     struct Case
@@ -110,23 +131,29 @@ TEST(Options, LoadingEdgeCases)
         std::string server;
         int32_t port, transparency;
         std::vector<int> opening;
+        std::vector<int> closing = {0, 60};
     };
     const std::string w = "[Quorvane]\nLeft=1\nHeight=34\nWidth=240\n";
+    // Alarm keys that are missing keep the boxes a fresh install ticks.
+    const std::vector<int> fresh = {0, 15};
     const Case cases[] = {
-        {"only the window keys", w, true, "pool.ntp.org", 123, 50, {}},
-        {"transparency 150", w + "Transparency=150\n", true, "pool.ntp.org", 123, 100, {}},
-        {"transparency -5", w + "Transparency=-5\n", true, "pool.ntp.org", 123, 0, {}},
-        {"transparency letters", w + "Transparency=abc\n", true, "pool.ntp.org", 123, 50, {}},
-        {"UseSNTP 2", w + "UseSNTP=2\n", true, "pool.ntp.org", 123, 50, {}},
-        {"UseSNTP 256", w + "UseSNTP=256\n", false, "pool.ntp.org", 123, 50, {}},
-        {"UseSNTP empty", w + "UseSNTP=\n", true, "pool.ntp.org", 123, 50, {}},
-        {"UseSNTP 0", w + "UseSNTP=0\n", false, "pool.ntp.org", 123, 50, {}},
-        {"empty server", w + "SNTPServer=\n", true, "", 123, 50, {}},
-        {"port as letters", w + "SNTPPort=abc\n", true, "pool.ntp.org", 123, 50, {}},
-        {"hex values", w + "SNTPPort=$7B\nTransparency=0x20\n15_minutes_before_open=$1\n", true,
-            "pool.ntp.org", 123, 32, {15}},
+        {"only the window keys", w, true, "pool.ntp.org", 123, 50, fresh},
+        {"transparency 150", w + "Transparency=150\n", true, "pool.ntp.org", 123, 100, fresh},
+        {"transparency -5", w + "Transparency=-5\n", true, "pool.ntp.org", 123, 0, fresh},
+        {"transparency letters", w + "Transparency=abc\n", true, "pool.ntp.org", 123, 50, fresh},
+        {"UseSNTP 2", w + "UseSNTP=2\n", true, "pool.ntp.org", 123, 50, fresh},
+        {"UseSNTP 256", w + "UseSNTP=256\n", false, "pool.ntp.org", 123, 50, fresh},
+        {"UseSNTP empty", w + "UseSNTP=\n", true, "pool.ntp.org", 123, 50, fresh},
+        {"UseSNTP 0", w + "UseSNTP=0\n", false, "pool.ntp.org", 123, 50, fresh},
+        {"empty server", w + "SNTPServer=\n", true, "", 123, 50, fresh},
+        {"port as letters", w + "SNTPPort=abc\n", true, "pool.ntp.org", 123, 50, fresh},
+        {"hex values", w + "SNTPPort=$7B\nTransparency=0x20\n3_minutes_before_open=$1\n", true,
+            "pool.ntp.org", 123, 32, {0, 3, 15}},
         {"server with blanks", w + "sntpserver =  time.example.test  \n", true, "time.example.test",
-            123, 50, {}},
+            123, 50, fresh},
+        {"defaults unticked",
+            w + "0_minutes_before_open=0\n15_minutes_before_open=0\n60_minutes_before_close=0\n",
+            true, "pool.ntp.org", 123, 50, {}, {0}},
     };
     for (const Case &c : cases) {
         Dir d;
@@ -139,7 +166,7 @@ TEST(Options, LoadingEdgeCases)
         EXPECT_EQ(o.Transparency(), c.transparency) << c.what;
         EXPECT_EQ(o.ed5->text().toStdString(), std::to_string(c.transparency)) << c.what;
         EXPECT_EQ(Checked(o.clb1), c.opening) << c.what;
-        EXPECT_TRUE(Checked(o.clb2).empty()) << c.what;
+        EXPECT_EQ(Checked(o.clb2), c.closing) << c.what;
     }
     // A missing server key leaves the field as it was.
     Dir d;
@@ -181,6 +208,24 @@ TEST(Options, SavesEveryKeyInOrderAndRoundTrips)
     back.LoadFromIni(d.ini);
     EXPECT_EQ(back.ed1->text(), "123");
     EXPECT_EQ(Checked(back.clb1), (std::vector<int> {0, 3, 15}));
+}
+
+TEST(Options, AFieldWritesOneKeyWhateverIsPastedIntoIt)
+{
+    const std::tuple<QLineEdit * TOptions::*, QString, const char *> rows[]
+        = {{&TOptions::Edit1, "time.example.test\nUseSNTP=0", "\nSNTPServer=time.example.test\n"},
+            {&TOptions::ed1, QString("123") + QChar(0) + "AutoHide=1", "\nSNTPPort=123\n"},
+            {&TOptions::ed4, "30\r[Other]", "\nAlwaysShowXMinutesBeforeClosing=30\n"}};
+    for (const auto &[field, typed, written] : rows) {
+        Dir d;
+        TOptions o(nullptr);
+        (o.*field)->setText(typed);
+        o.SaveToIni(d.ini);
+        const std::string text = Slurp(d.ini);
+        EXPECT_NE(text.find(written), std::string::npos) << text;
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 30) << text;
+        EXPECT_EQ(text.find_first_of(std::string("\r\0", 2)), std::string::npos) << written;
+    }
 }
 
 TEST(Options, AFailedSaveChangesNothingAndSaysSo)

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <sstream>
+
 using namespace quorvane;
 
 namespace {
@@ -16,6 +19,8 @@ struct Bar : TBaseMainForm
         setGeometry(300, 0, 240, 34);
         show();
     }
+    void PlacementEnded() override { ++placements; }
+    int placements = 0;
 };
 
 std::vector<int> FadeSteps(Bar &bar, int count)
@@ -84,6 +89,30 @@ TEST(BaseWindow, GripResizesWithinTheLimits)
     // Width and height are limited independently; moving back acts at once.
     bar.FormMouseMove(Qt::LeftButton, -3000 + 50, -3000 + 3);
     EXPECT_EQ(bar.size(), QSize(250, 37));
+}
+
+TEST(BaseWindow, APlacementEndsWithTheDragOrResizeThatMadeIt)
+{
+    // Pointer steps at x,y in the window: d press, m move with the button, n move without it
+    // (a release that was lost), u release.
+    const std::pair<const char *, int> rows[] = {{"d50,10 u", 0}, {"d50,10 m50,10 u", 0},
+        {"d50,10 m80,10 m90,12 u", 1}, {"d50,10 m80,10 n60,10", 1},
+        {"d50,10 m80,10 u n60,10 n70,10", 1}, {"n235,30 d235,30 m250,40 u", 1},
+        {"n235,30 d235,30 m235,20 u", 0}, {"d50,10 m60,10 u d50,10 m40,10 u", 2}};
+    for (const auto &[gesture, placements] : rows) {
+        Bar bar;
+        std::istringstream steps(gesture);
+        for (std::string s; steps >> s;) {
+            const int x = std::atoi(s.c_str() + 1), y = std::atoi(s.c_str() + s.find(',') + 1);
+            if (s[0] == 'd')
+                bar.FormMouseDown(Qt::LeftButton, Qt::NoModifier, x, y);
+            else if (s[0] == 'u')
+                bar.FormMouseUp();
+            else
+                bar.FormMouseMove(s[0] == 'm' ? Qt::LeftButton : Qt::NoButton, x, y);
+        }
+        EXPECT_EQ(bar.placements, placements) << gesture;
+    }
 }
 
 TEST(BaseWindow, FadesInStepsOfTwentyAndSleepsAtItsTarget)

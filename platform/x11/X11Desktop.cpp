@@ -1,5 +1,6 @@
 #include "X11Desktop.h"
 
+#include "WindowManagerName.h"
 #include "X11Window.h"
 
 #include <QGuiApplication>
@@ -51,11 +52,11 @@ TX11Desktop::TX11Desktop()
         WatchScreen(screen);
     QObject::connect(qGuiApp, &QGuiApplication::screenAdded, &FLock, [this](QScreen *screen) {
         WatchScreen(screen);
-        Changed();
+        Changed(true);
     });
-    QObject::connect(qGuiApp, &QGuiApplication::screenRemoved, &FLock, [this] { Changed(); });
+    QObject::connect(qGuiApp, &QGuiApplication::screenRemoved, &FLock, [this] { Changed(true); });
     QObject::connect(
-        qGuiApp, &QGuiApplication::primaryScreenChanged, &FLock, [this] { Changed(); });
+        qGuiApp, &QGuiApplication::primaryScreenChanged, &FLock, [this] { Changed(true); });
 
     xcb_connection_t *c = X11Connection();
     if (!c)
@@ -70,6 +71,10 @@ TX11Desktop::TX11Desktop()
     // Work areas, workspaces and the list of windows change as properties of the root window.
     SelectPropertyChanges(c, FRoot);
     qGuiApp->installNativeEventFilter(this);
+    if (WindowManagerName(c, FRoot) == QLatin1String("KWin")) {
+        FPlasma = std::make_unique<TPlasmaPanels>([this] { Changed(); });
+        FPlasma->Ask();
+    }
 }
 
 TX11Desktop::~TX11Desktop()
@@ -80,7 +85,7 @@ TX11Desktop::~TX11Desktop()
 
 void TX11Desktop::WatchScreen(QScreen *screen)
 {
-    QObject::connect(screen, &QScreen::geometryChanged, &FLock, [this] { Changed(); });
+    QObject::connect(screen, &QScreen::geometryChanged, &FLock, [this] { Changed(true); });
 }
 
 void TX11Desktop::SetOnChanged(std::function<void()> changed)
@@ -88,9 +93,11 @@ void TX11Desktop::SetOnChanged(std::function<void()> changed)
     FOnChanged = std::move(changed);
 }
 
-void TX11Desktop::Changed()
+void TX11Desktop::Changed(bool moved)
 {
     FStale = true;
+    if (moved && FPlasma && !FXPanels)
+        FPlasma->Ask();
     // Many changes come at once (a panel moving sets its edges and the work area): one call.
     FNotify.start();
 }
@@ -117,9 +124,10 @@ bool TX11Desktop::nativeEventFilter(const QByteArray &type, void *message, qintp
     if ((event->response_type & 0x7F) != XCB_PROPERTY_NOTIFY)
         return false;
     const auto *p = static_cast<const xcb_property_notify_event_t *>(message);
-    if (p->window == FRoot
-        && (p->atom == FWorkAreaAtom || p->atom == FDesktopAtom || p->atom == FMonitorsAtom
-            || p->atom == FClientsAtom))
+    if (p->window == FRoot && p->atom == FWorkAreaAtom)
+        Changed(true);
+    else if (p->window == FRoot
+        && (p->atom == FDesktopAtom || p->atom == FMonitorsAtom || p->atom == FClientsAtom))
         Changed();
     else if ((p->atom == FStrutAtom || p->atom == FPartialAtom) && FWatched.count(p->window))
         Changed();
@@ -158,15 +166,25 @@ void TX11Desktop::Read() const
         }
     }
     FWatched = std::move(watched);
+    FXPanels = !FAreas.empty() || !FStruts.empty();
+    if (FXPanels)
+        return;
     // A compositor's own panels have no X window; its one work area is then all there is, and
-    // the bar keeps clear of every panel it may stand for.
-    if (FAreas.empty() && FStruts.empty()) {
-        const std::vector<uint32_t> all = X11Values(c, FRoot, FWorkAreaAtom);
-        const size_t at = 4 * size_t(desktop) + 4 <= all.size() ? 4 * size_t(desktop) : 0;
-        if (all.size() >= at + 4)
-            FAreas.emplace_back(static_cast<int>(all[at]), static_cast<int>(all[at + 1]),
-                static_cast<int>(all[at + 2]), static_cast<int>(all[at + 3]));
+    // the bar keeps clear of every panel it may stand for, unless the compositor's shell told
+    // where they are.
+    const std::vector<uint32_t> all = X11Values(c, FRoot, FWorkAreaAtom);
+    const size_t at = 4 * size_t(desktop) + 4 <= all.size() ? 4 * size_t(desktop) : 0;
+    if (all.size() < at + 4)
+        return;
+    const QRect workArea(static_cast<int>(all[at]), static_cast<int>(all[at + 1]),
+        static_cast<int>(all[at + 2]), static_cast<int>(all[at + 3]));
+    if (FPlasma && !FPlasma->Answer().isEmpty()) {
+        if (auto struts = TPlasmaPanels::Struts(FPlasma->Answer(), FScreenSize, workArea)) {
+            FStruts = std::move(*struts);
+            return;
+        }
     }
+    FAreas.push_back(workArea);
 }
 
 TMonitors TX11Desktop::Monitors() const

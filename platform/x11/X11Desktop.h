@@ -2,12 +2,14 @@
 
 #include "Desktop.h"
 #include "DesktopLock.h"
+#include "PlasmaPanels.h"
 #include "Struts.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QTimer>
 
 #include <cstdint>
+#include <memory>
 #include <set>
 
 class QScreen;
@@ -17,7 +19,8 @@ namespace quorvane {
 // The desktop as an X11 window manager and its panels describe it. A monitor's work area is
 // the window manager's own where it publishes one per monitor (_GTK_WORKAREAS_Dn), else what
 // the panels' and docks' reserved edges leave of it. Read again only after the desktop
-// announces a change.
+// announces a change. Under KWin on Wayland, whose panels are no X windows, Plasma's shell is
+// asked where its panels are, and its answer kept while it accounts for the one work area.
 class TX11Desktop : public IDesktop, public QAbstractNativeEventFilter
 {
 public:
@@ -36,12 +39,14 @@ public:
 
 private:
     void Read() const;
-    void Changed();
+    // `moved` when panels or monitors may have moved: Plasma's shell is asked again.
+    void Changed(bool moved = false);
     void WatchScreen(QScreen *screen);
 
     TDesktopLock FLock;
     QTimer FNotify;
     std::function<void()> FOnChanged;
+    std::unique_ptr<TPlasmaPanels> FPlasma; // under KWin only
     uint32_t FRoot = 0;
     uint32_t FWorkAreaAtom = 0, FDesktopAtom = 0, FClientsAtom = 0, FStrutAtom = 0,
              FPartialAtom = 0;
@@ -51,6 +56,7 @@ private:
     mutable std::set<uint32_t> FWatched; // the windows whose reserved edges we follow
     mutable QSize FScreenSize;
     mutable bool FStale = true;
+    mutable bool FXPanels = false; // the last read found X windows reserving edges
 };
 
 } // namespace quorvane

@@ -1,4 +1,5 @@
 #include "BarPlacement.h"
+#include "PlasmaPanels.h"
 #include "Struts.h"
 #include "TSwayIpc.h"
 
@@ -80,6 +81,23 @@ TMonitors SwayMonitors()
     return out;
 }
 
+// Two outputs under KWin on Wayland as Plasma's shell tells its panels, beside KWin's one work
+// area; where the answer does not account for that, the work area as before.
+TMonitors PlasmaMonitors(const char *answer, const QRect &workArea)
+{
+    const QSize screen(3840, 1080);
+    const auto struts = TPlasmaPanels::Struts(answer, screen, workArea);
+    TMonitors out;
+    for (const QRect &g : {QRect(0, 0, 1920, 1080), QRect(1920, 0, 1920, 1080)})
+        out.push_back(
+            {g, struts ? WorkAreaFromStruts(g, screen, *struts) : workArea & g, 1, QString()});
+    return out;
+}
+
+const char *const PlasmaTopPanel
+    = R"([{"location": "top", "height": 44, "hiding": "none", "screen": [0, 0, 1920, 1080]},
+        {"location": "top", "height": 30, "hiding": "autohide", "screen": [1920, 0, 1920, 1080]}])";
+
 enum class Rule { Keep, Drag, Top };
 
 struct Row
@@ -147,6 +165,14 @@ TEST(BarPlacement, EveryMonitorAtItsOwnTopAndNeverLost)
             {1280, 0, 240, 34}, {1280, 23, 240, 34}},
         {"sway: an output without swaybar, and none for a disabled one", SwayMonitors(), Rule::Keep,
             {5000, 23, 240, 34}, {3600, 0, 240, 34}},
+        {"KDE on Wayland: Plasma's panel on the first output only, one that hides on the second",
+            PlasmaMonitors(PlasmaTopPanel, {0, 44, 3840, 1036}), Rule::Keep, {2600, 44, 240, 34},
+            {2600, 0, 240, 34}},
+        {"KDE on Wayland: a stale answer, the panel still at the bottom, keeps below the top one",
+            PlasmaMonitors(R"([{"location": "bottom", "height": 44, "hiding": "none",
+                "screen": [0, 0, 1920, 1080]}])",
+                {0, 44, 3840, 1036}),
+            Rule::Keep, {2600, 0, 240, 34}, {2600, 44, 240, 34}},
         {"no monitor at all: the size clamped, the place kept", {}, Rule::Keep, {-50, 7, 20, 20},
             {-50, 7, 200, 34}},
         {"a drag onto the monitor beside", SideBySide.Monitors(), Rule::Drag, {1900, 27, 240, 34},

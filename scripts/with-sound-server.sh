@@ -17,8 +17,10 @@ if command -v pulseaudio >/dev/null; then
     pactl info >/dev/null 2>&1 && break
     sleep 0.1
   done
-  if pactl info >/dev/null 2>&1; then
-    pid=$(cat "$runtime/pulse/pid" 2>/dev/null || pgrep -n -x pulseaudio || true)
+  # The server records its pid in our private runtime folder; any other pulseaudio on the
+  # machine (a user's own) is never ours to stop.
+  pid=$(cat "$runtime/pulse/pid" 2>/dev/null || true)
+  if [ -n "$pid" ] && pactl info >/dev/null 2>&1; then
     export QUORVANE_SOUND_SERVER=1
   else
     echo "note: no PulseAudio server could be started; sound tests will skip" >&2

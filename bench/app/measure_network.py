@@ -28,6 +28,12 @@ import threading
 import time
 from zoneinfo import ZoneInfo
 
+# The tests' Xvfb starter and loopback SNTP server serve the benchmarks too.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests",
+                                "app"))
+sys.dont_write_bytecode = True
+from e2e_test import SntpServer, start_xvfb  # noqa: E402,F401
+
 SCENARIOS = {"silent-sntp": 14.0, "dead-lookup": 36.0, "trickle": 24.0}
 LOOKUP_NAME = "sntp.bench.invalid"
 
@@ -84,32 +90,6 @@ class TrickleHandler(http.server.BaseHTTPRequestHandler):
 def x(cmd, display, **kw):
     return subprocess.run(cmd, env=dict(os.environ, DISPLAY=display), capture_output=True,
                           text=True, **kw).stdout
-
-
-def start_xvfb():
-    # Other X servers may come and go on this machine: take a display only once it answers.
-    for _ in range(10):
-        r, w = os.pipe()
-        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1920x1080x24",
-                                 "-nolisten", "tcp"], pass_fds=(w,), stderr=subprocess.DEVNULL)
-        os.close(w)
-        # Read through the newline: Xvfb dies if the pipe closes before it has written it all.
-        got = b""
-        while not got.endswith(b"\n"):
-            chunk = os.read(r, 16)
-            if not chunk:
-                break
-            got += chunk
-        os.close(r)
-        display = ":" + got.decode().strip()
-        check = subprocess.run(["xdotool", "mousemove", "100", "600"], capture_output=True,
-                               text=True, env=dict(os.environ, DISPLAY=display))
-        if check.returncode == 0:
-            return xvfb, display
-        xvfb.terminate()
-        xvfb.wait(timeout=10)
-        time.sleep(0.5)
-    raise RuntimeError("no X server could be started: " + check.stderr.strip())
 
 
 def menu_command(display, win, downs):

@@ -72,11 +72,13 @@ def wait_for(predicate, seconds, what, program=None):
 
 
 class SntpServer(threading.Thread):
-    """Answers every request as a synchronised stratum-1 server would; from another port once
-    wrong_port is set, which the client never hears, so its query waits out its time."""
+    """Answers every request on loopback as a synchronised stratum-1 server whose clock is
+    `ahead` seconds fast would; from another port once wrong_port is set, which the client
+    never hears, so its query waits out its time. Tests and benchmarks share it."""
 
-    def __init__(self):
+    def __init__(self, ahead=0.0):
         super().__init__(daemon=True)
+        self.ahead = ahead
         self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         self.sock.bind(("127.0.0.1", 0))
         self.port = self.sock.getsockname()[1]
@@ -91,8 +93,10 @@ class SntpServer(threading.Thread):
                 data, peer = self.sock.recvfrom(512)
             except OSError:
                 return
-            now = time.time() + NTP_EPOCH
+            now = time.time() + self.ahead + NTP_EPOCH
             self.requests.append((time.monotonic(), data))
+            if len(data) < 48:
+                continue
             secs = int(now)
             frac = int((now - secs) * 2**32)
             reply = bytearray(48)

@@ -172,13 +172,19 @@ def start_telling(cmd, flag, **kw):
 
 
 def start_xvfb(screen="1920x1080x24"):
+    """An X server on a display of its own choosing; tests and benchmarks share it."""
     if not shutil.which("Xvfb"):
         skip("Xvfb is not installed")
+    # -noreset: by default the server resets when its last client leaves, and drops a
+    # connection still being set up; the short-lived xdotool or xprop that a check runs while
+    # the program connects is often that last client.
+    log = tempfile.TemporaryFile()
     proc, number = start_telling(["Xvfb", "-screen", "0", screen, "-nolisten", "tcp",
-                                  "-displayfd"], "%d", stderr=subprocess.DEVNULL)
+                                  "-noreset", "-displayfd"], "%d", stderr=log)
     if not number:
         proc.kill()
-        skip("Xvfb did not start")
+        log.seek(0)
+        raise RuntimeError("Xvfb did not start: " + log.read()[-2000:].decode(errors="replace"))
     return proc, ":" + number
 
 

@@ -60,15 +60,8 @@ template<class F> qint64 WaitFor(F condition, int boundMs)
 }
 
 // Levels of 10 ms (mean sample size) as the sound server's null sink plays them out.
-bool Soft(int level)
-{
-    return level > 1000 && level < 6000;
-}
-
-bool Loud(int level)
-{
-    return level >= 8000;
-}
+const auto Soft = [](int level) { return level > 1000 && level < 6000; };
+const auto Loud = [](int level) { return level >= 8000; };
 
 // What the sound server's null sink plays out, recorded from its monitor.
 class Ear
@@ -88,32 +81,32 @@ public:
     // Waits until a level of 10 ms passes the test; false when none does within 5 s.
     template<class F> bool Hears(F test)
     {
+        bool heard = false;
         WaitFor(
             [&] {
-                const std::vector<int> levels = Levels();
-                return std::any_of(levels.begin(), levels.end(), test);
+                const std::vector<int> &levels = Levels();
+                return heard = std::any_of(levels.begin(), levels.end(), test);
             },
             5000);
-        const std::vector<int> levels = Levels();
-        return std::any_of(levels.begin(), levels.end(), test);
+        return heard;
     }
-    std::vector<int> Levels()
+    const std::vector<int> &Levels()
     {
         FData += FRecorder.readAllStandardOutput();
-        std::vector<int> levels;
         const auto *samples = reinterpret_cast<const int16_t *>(FData.constData());
-        for (qsizetype at = 0; at + 80 <= FData.size() / 2; at += 80) {
+        for (size_t at = FLevels.size() * 80; at + 80 <= size_t(FData.size()) / 2; at += 80) {
             long sum = 0;
-            for (qsizetype i = at; i < at + 80; ++i)
-                sum += std::abs(static_cast<int>(samples[i]));
-            levels.push_back(static_cast<int>(sum / 80));
+            for (size_t i = at; i < at + 80; ++i)
+                sum += std::abs(samples[i]);
+            FLevels.push_back(static_cast<int>(sum / 80));
         }
-        return levels;
+        return FLevels;
     }
 
 private:
     QProcess FRecorder;
     QByteArray FData;
+    std::vector<int> FLevels;
 };
 
 } // namespace
@@ -198,7 +191,7 @@ TEST(SoundPlayer, WhatIsHeardAndForHowLong)
         QElapsedTimer call;
         for (const std::string &file : r.plays) {
             if (&file != &r.plays.front()) {
-                ASSERT_TRUE(ear.Hears([](int level) { return Soft(level); })) << r.what;
+                ASSERT_TRUE(ear.Hears(Soft)) << r.what;
             }
             call.start();
             player.Play(file);
@@ -209,7 +202,7 @@ TEST(SoundPlayer, WhatIsHeardAndForHowLong)
         const qint64 playedFor = call.elapsed();
         EXPECT_FALSE(player.IsPlaying()) << r.what;
         WaitFor([] { return false; }, 300); // the last buffer on its way to the monitor
-        const std::vector<int> heard = ear.Levels();
+        const std::vector<int> &heard = ear.Levels();
         const auto firstLoud = std::find_if(heard.begin(), heard.end(), Loud);
         const long loudMs = 10 * std::count_if(heard.begin(), heard.end(), Loud);
         const long softAfterMs = 10 * std::count_if(firstLoud, heard.end(), Soft);

@@ -211,23 +211,18 @@ TEST(MainForm, ACloseThatCannotSaveWaitsUntilTheReportIsDismissed)
 TEST(MainForm, AnUnreadableScheduleAtStartUpKeepsTheProvisionalPlace)
 {
     // A schedule.txt that exists but cannot be opened (held by another program, say).
-    struct LockedSchedule : IFileSystem
-    {
-        bool FileExists(const std::string &) const override { return true; }
-        std::string ReadFile(const std::string &path) const override
-        {
-            throw Exception("Cannot open file \"" + path + "\". Resource temporarily unavailable");
-        }
-    } files;
     App app;
+    FakeFiles files;
+    files.files[app.dir + "schedule.txt"] = "";
+    files.unreadable.insert(app.dir + "schedule.txt");
     std::ofstream(app.dir + "options.ini") << "[Quorvane]\nLeft=5\nWidth=300\n";
     TMainFormConfig config = app.Config();
     config.Files = &files;
     TMainForm form(config);
     EXPECT_EQ(form.geometry(), QRect(ScreenLeft(), 0, 260, 34)) << "the stored bounds are skipped";
     ASSERT_EQ(app.errors.size(), 1u);
-    EXPECT_EQ(app.errors[0],
-        "Cannot open file \"" + app.dir + "schedule.txt\". Resource temporarily unavailable.");
+    EXPECT_EQ(
+        app.errors[0], "Cannot open file \"" + app.dir + "schedule.txt\". Permission denied.");
     EXPECT_TRUE(form.Settings().UseSNTP());
 }
 

@@ -20,7 +20,6 @@ import datetime
 import http.server
 import os
 import shutil
-import socket
 import subprocess
 import sys
 import tempfile
@@ -32,7 +31,7 @@ from zoneinfo import ZoneInfo
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests",
                                 "app"))
 sys.dont_write_bytecode = True
-from e2e_test import SntpServer, start_xvfb  # noqa: E402,F401
+from e2e_test import SntpServer, start_xvfb  # noqa: E402
 
 SCENARIOS = {"silent-sntp": 14.0, "dead-lookup": 36.0, "trickle": 24.0}
 LOOKUP_NAME = "sntp.bench.invalid"
@@ -43,23 +42,6 @@ def schedule_text():
     fmt = "%m/%d/%Y %H:%M"
     return "%s - %s\n" % ((now - datetime.timedelta(hours=1)).strftime(fmt),
                           (now + datetime.timedelta(hours=5)).strftime(fmt))
-
-
-class SilentUdp(threading.Thread):
-    """Takes datagrams and never answers: a firewalled time server or a dead name server."""
-
-    def __init__(self, port=0):
-        super().__init__(daemon=True)
-        self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        self.sock.bind(("127.0.0.1", port))
-        self.port = self.sock.getsockname()[1]
-
-    def run(self):
-        while True:
-            try:
-                self.sock.recvfrom(2048)
-            except OSError:
-                return
 
 
 class TrickleHandler(http.server.BaseHTTPRequestHandler):
@@ -110,7 +92,7 @@ def run_scenario(name, exe, watch, http_port):
         shutil.copy2(exe, os.path.join(scratch, "quorvane"))
         ini = "[Quorvane]\nUseSNTP=1\n"
         if name == "silent-sntp":
-            sntp = SilentUdp()
+            sntp = SntpServer(wrong_port=True)
             sntp.start()
             ini += "SNTPServer=127.0.0.1\nSNTPPort=%d\n" % sntp.port
         elif name == "dead-lookup":
@@ -199,7 +181,8 @@ def inner(args):
     resolv.write("nameserver 127.0.0.1\n")
     resolv.close()
     subprocess.run(["mount", "--bind", resolv.name, "/etc/resolv.conf"], check=True)
-    SilentUdp(53).start()
+    # A name server that never answers: whatever it sends back comes from a port never asked.
+    SntpServer(port=53, wrong_port=True).start()
     r = run_scenario("dead-lookup", args.exe, args.watch, args.http_port)
     print("RESULT %.1f %.1f" % (r["first"], r["still"]))
 

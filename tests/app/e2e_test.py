@@ -76,15 +76,15 @@ class SntpServer(threading.Thread):
     `ahead` seconds fast would; from another port once wrong_port is set, which the client
     never hears, so its query waits out its time. Tests and benchmarks share it."""
 
-    def __init__(self, ahead=0.0):
+    def __init__(self, ahead=0.0, port=0, wrong_port=False):
         super().__init__(daemon=True)
         self.ahead = ahead
         self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        self.sock.bind(("127.0.0.1", 0))
+        self.sock.bind(("127.0.0.1", port))
         self.port = self.sock.getsockname()[1]
         self.other = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         self.other.bind(("127.0.0.1", 0))
-        self.wrong_port = False
+        self.wrong_port = wrong_port
         self.requests = []
 
     def run(self):

@@ -273,7 +273,7 @@ def check_on_panel_desktop(d, exe, scratch, env, shots, name, check, shoot=None,
 
 # Each desktop: what must be installed, and its programs in the order they start.
 DESKTOPS = {
-    "xfce": (("xfwm4-gone", "xfce4-panel", "/etc/xdg/xfce4/panel/default.xml"),
+    "xfce": (("xfwm4", "xfce4-panel", "/etc/xdg/xfce4/panel/default.xml"),
              (["xfwm4", "--compositor=off"], ["xfce4-panel"])),
     # A fresh openbox for the very first click: the toolkit's idea of where the bar is can
     # lag behind the window manager's in some starts.

@@ -25,9 +25,16 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # it looks only at accesses made by our code (Qt's inline headers included), where it sees every
 # lock and hand-over.
 export TSAN_OPTIONS=ignore_noninstrumented_modules=1:halt_on_error=1:second_deadlock_stack=1
+# Everything a test needs was installed above, so a skipped test is a failure here.
 for tree in build build-asan build-tsan; do
   echo "== ctest in $tree"
   only=()
   [ "$tree" = build-tsan ] && only=(-L threads)
-  "$top/scripts/with-sound-server.sh" ctest --test-dir "$tree" --output-on-failure -j 2 "${only[@]}"
+  "$top/scripts/with-sound-server.sh" ctest --test-dir "$tree" --output-on-failure -j 2 \
+    "${only[@]}" | tee "$tree/ctest.log"
+  if grep -q '(Skipped)$' "$tree/ctest.log"; then
+    echo "FAILED: tests skipped on the machine this command prepared:" >&2
+    grep '(Skipped)$' "$tree/ctest.log" >&2
+    exit 1
+  fi
 done

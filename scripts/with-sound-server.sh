@@ -10,15 +10,17 @@ export PULSE_RUNTIME_PATH=$runtime/pulse
 unset PULSE_SERVER
 pid=""
 if command -v pulseaudio >/dev/null; then
-  pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
+  # In the background rather than daemonized, so the pid to stop is the one started here: any
+  # other pulseaudio on the machine (a user's own) is never ours to stop.
+  pulseaudio --daemonize=no --exit-idle-time=-1 --disallow-exit -n \
     --load="module-null-sink sink_name=null" --load="module-native-protocol-unix" \
-    --log-target=file:"$runtime/pulse.log" 2>/dev/null
+    --log-target=file:"$runtime/pulse.log" >/dev/null 2>&1 &
+  pid=$!
   for _ in $(seq 50); do
     pactl info >/dev/null 2>&1 && break
     sleep 0.1
   done
   if pactl info >/dev/null 2>&1; then
-    pid=$(cat "$runtime/pulse/pid" 2>/dev/null || pgrep -n -x pulseaudio || true)
     export QUORVANE_SOUND_SERVER=1
   else
     echo "note: no PulseAudio server could be started; sound tests will skip" >&2
@@ -26,6 +28,6 @@ if command -v pulseaudio >/dev/null; then
 fi
 "$@"
 status=$?
-[ -n "$pid" ] && kill "$pid" 2>/dev/null
+[ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid"
 rm -rf "$runtime"
 exit $status

@@ -20,13 +20,18 @@ import datetime
 import http.server
 import os
 import shutil
-import socket
 import subprocess
 import sys
 import tempfile
 import threading
 import time
 from zoneinfo import ZoneInfo
+
+# The tests' Xvfb starter and loopback SNTP server serve the benchmarks too.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests",
+                                "app"))
+sys.dont_write_bytecode = True
+from e2e_test import SntpServer, start_xvfb  # noqa: E402
 
 SCENARIOS = {"silent-sntp": 14.0, "dead-lookup": 36.0, "trickle": 24.0}
 LOOKUP_NAME = "sntp.bench.invalid"
@@ -37,23 +42,6 @@ def schedule_text():
     fmt = "%m/%d/%Y %H:%M"
     return "%s - %s\n" % ((now - datetime.timedelta(hours=1)).strftime(fmt),
                           (now + datetime.timedelta(hours=5)).strftime(fmt))
-
-
-class SilentUdp(threading.Thread):
-    """Takes datagrams and never answers: a firewalled time server or a dead name server."""
-
-    def __init__(self, port=0):
-        super().__init__(daemon=True)
-        self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        self.sock.bind(("127.0.0.1", port))
-        self.port = self.sock.getsockname()[1]
-
-    def run(self):
-        while True:
-            try:
-                self.sock.recvfrom(2048)
-            except OSError:
-                return
 
 
 class TrickleHandler(http.server.BaseHTTPRequestHandler):
@@ -86,32 +74,6 @@ def x(cmd, display, **kw):
                           text=True, **kw).stdout
 
 
-def start_xvfb():
-    # Other X servers may come and go on this machine: take a display only once it answers.
-    for _ in range(10):
-        r, w = os.pipe()
-        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1920x1080x24",
-                                 "-nolisten", "tcp"], pass_fds=(w,), stderr=subprocess.DEVNULL)
-        os.close(w)
-        # Read through the newline: Xvfb dies if the pipe closes before it has written it all.
-        got = b""
-        while not got.endswith(b"\n"):
-            chunk = os.read(r, 16)
-            if not chunk:
-                break
-            got += chunk
-        os.close(r)
-        display = ":" + got.decode().strip()
-        check = subprocess.run(["xdotool", "mousemove", "100", "600"], capture_output=True,
-                               text=True, env=dict(os.environ, DISPLAY=display))
-        if check.returncode == 0:
-            return xvfb, display
-        xvfb.terminate()
-        xvfb.wait(timeout=10)
-        time.sleep(0.5)
-    raise RuntimeError("no X server could be started: " + check.stderr.strip())
-
-
 def menu_command(display, win, downs):
     """Opens the bar's menu with a click on its button and picks the item `downs` places down."""
     geo = x(["xwininfo", "-id", win], display)
@@ -130,7 +92,7 @@ def run_scenario(name, exe, watch, http_port):
         shutil.copy2(exe, os.path.join(scratch, "quorvane"))
         ini = "[Quorvane]\nUseSNTP=1\n"
         if name == "silent-sntp":
-            sntp = SilentUdp()
+            sntp = SntpServer(wrong_port=True)
             sntp.start()
             ini += "SNTPServer=127.0.0.1\nSNTPPort=%d\n" % sntp.port
         elif name == "dead-lookup":
@@ -219,7 +181,8 @@ def inner(args):
     resolv.write("nameserver 127.0.0.1\n")
     resolv.close()
     subprocess.run(["mount", "--bind", resolv.name, "/etc/resolv.conf"], check=True)
-    SilentUdp(53).start()
+    # A name server that never answers: whatever it sends back comes from a port never asked.
+    SntpServer(port=53, wrong_port=True).start()
     r = run_scenario("dead-lookup", args.exe, args.watch, args.http_port)
     print("RESULT %.1f %.1f" % (r["first"], r["still"]))
 

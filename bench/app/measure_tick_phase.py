@@ -18,52 +18,19 @@ a private session bus, as in a desktop session, unless --no-session-bus is given
 import argparse
 import os
 import shutil
-import socket
-import struct
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from measure_network import schedule_text, start_xvfb  # noqa: E402
+from measure_network import SntpServer, schedule_text, start_xvfb  # noqa: E402
 
 AHEAD = 0.437
-NTP_EPOCH = 2208988800
 LEFT, WIDTH, HEIGHT = 1280, 240, 34
 # The countdown is right-aligned on the bar's upper line, clear of the clock and the status.
 COUNTDOWN = (LEFT + 150, 2, WIDTH - 153, 18)
 XCLOCK = (200, 200, 120, 120)
-
-
-class AheadSntp(threading.Thread):
-    """Answers every request as a stratum-1 server whose clock is AHEAD seconds fast."""
-
-    def __init__(self):
-        super().__init__(daemon=True)
-        self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        self.sock.bind(("127.0.0.1", 0))
-        self.port = self.sock.getsockname()[1]
-
-    @staticmethod
-    def stamp(t):
-        secs = int(t)
-        return struct.pack("!II", (secs + NTP_EPOCH) & 0xFFFFFFFF, int((t - secs) * 2**32))
-
-    def run(self):
-        while True:
-            try:
-                data, peer = self.sock.recvfrom(2048)
-            except OSError:
-                return
-            received = time.time() + AHEAD
-            if len(data) < 48:
-                continue
-            header = struct.pack("!BBbbII4s", 0x24, 1, 6, -20, 0, 0, b"LOCL")
-            reply = (header + self.stamp(received) + data[40:48] + self.stamp(received)
-                     + self.stamp(time.time() + AHEAD))
-            self.sock.sendto(reply, peer)
 
 
 def scratch_folder(exe, ini):
@@ -181,7 +148,7 @@ def main():
     args = p.parse_args()
     exe, phase_watch = os.path.abspath(args.exe), os.path.abspath(args.phase_watch)
 
-    sntp = AheadSntp()
+    sntp = SntpServer(AHEAD)
     sntp.start()
     bus = None
     if not args.no_session_bus:

@@ -64,7 +64,8 @@ bool TSoundPlayer::IsPlaying()
     if (!FSink)
         return false;
     const qint64 elapsed = FStarted.elapsed();
-    if (elapsed > FLimitMs)
+    // A sink that failed (a stream refused, a server gone) plays nothing more.
+    if (elapsed > FLimitMs || FSink->error() != QAudio::NoError)
         return false;
     // The sink turns idle once it has been handed the last samples, which a sound server with a
     // deep buffer (or a busy machine) can take well before they are heard: a sound plays for its

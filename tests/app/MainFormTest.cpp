@@ -3,6 +3,7 @@
 #include "MainLayout.h"
 #include "TMainForm.h"
 #include "TOptions.h"
+#include "engine/Fakes.h"
 #include "net/http/LoopbackHttpServer.h"
 #include "net/sntp/ScriptedSntpServer.h"
 #include "platform/FakeDesktop.h"
@@ -39,46 +40,6 @@ using namespace quorvane::test;
 
 namespace {
 
-constexpr double kSecond = 1.0 / 86400;
-
-class FakeClock : public IClock
-{
-public:
-    TDateTime Now() const override { return now; }
-    double Elapsed() const override { return 0; }
-    TDateTime now = 46364.0 + 14.0 / 24; // 12/08/2026 14:00 local, 09:00 Eastern on UTC
-};
-
-class SilentSntp : public ISntpSource
-{
-public:
-    void Query(const std::string &, int32_t, int32_t, SntpDone done) override
-    {
-        ++queries;
-        done({});
-    }
-    int queries = 0;
-};
-
-class CountingHttp : public IHttpFetch
-{
-public:
-    void DownloadText(const std::string &url, int32_t, DownloadDone done) override
-    {
-        urls.push_back(url);
-        done({});
-    }
-    std::vector<std::string> urls;
-};
-
-class IdlePlayer : public ISoundPlayer
-{
-public:
-    bool IsPlaying() override { return false; }
-    void Play(const std::string &path) override { played.push_back(path); }
-    std::vector<std::string> played;
-};
-
 std::string Slurp(const std::string &path)
 {
     std::ifstream f(path, std::ios::binary);
@@ -95,6 +56,8 @@ struct App
         if (withSchedule)
             std::ofstream(dir + "schedule.txt") << "12/08/2026 9:30 am - 12/08/2026 4:00 pm\n";
         SetErrorReporter([this](const std::string &t) { errors.push_back(t); });
+        clock.now = 46364.0 + 14.0 / 24; // 12/08/2026 14:00 local, 09:00 Eastern on UTC
+        sntp.fail = true;
     }
     ~App() { SetErrorReporter(nullptr); }
     TMainFormConfig Config()
@@ -114,9 +77,9 @@ struct App
     QTemporaryDir tmp;
     std::string dir = tmp.path().toStdString() + "/";
     FakeClock clock;
-    SilentSntp sntp;
-    CountingHttp http;
-    IdlePlayer player;
+    FakeSntp sntp {clock};
+    FakeHttp http;
+    FakePlayer player {clock};
     std::vector<std::string> errors;
 };
 
@@ -195,14 +158,16 @@ TEST(MainForm, ASilentTimeServerAndATricklingDownloadLeaveTheTickRunning)
     config.Clock = nullptr;
     config.Http = nullptr;
     config.Sntp = nullptr;
+    // The first tick runs in the constructor and starts the query and the download: the wait
+    // for the next one is counted from before it.
+    QElapsedTimer waited;
+    waited.start();
     auto form = std::make_unique<TMainForm>(config);
     int ticks = 0;
     qint64 lastTick = 0, longestGap = 0;
-    QElapsedTimer waited;
-    waited.start();
     QObject::connect(form->Timer11, &QTimer::timeout, [&] {
-        if (ticks++ > 0)
-            longestGap = std::max(longestGap, waited.elapsed() - lastTick);
+        ++ticks;
+        longestGap = std::max(longestGap, waited.elapsed() - lastTick);
         lastTick = waited.elapsed();
     });
     form->show();
@@ -279,23 +244,18 @@ TEST(MainForm, ACloseThatCannotSaveWaitsUntilTheReportIsDismissed)
 TEST(MainForm, AnUnreadableScheduleAtStartUpKeepsTheProvisionalPlace)
 {
     // A schedule.txt that exists but cannot be opened (held by another program, say).
-    struct LockedSchedule : IFileSystem
-    {
-        bool FileExists(const std::string &) const override { return true; }
-        std::string ReadFile(const std::string &path) const override
-        {
-            throw Exception("Cannot open file \"" + path + "\". Resource temporarily unavailable");
-        }
-    } files;
     App app;
+    FakeFiles files;
+    files.files[app.dir + "schedule.txt"] = "";
+    files.unreadable.insert(app.dir + "schedule.txt");
     std::ofstream(app.dir + "options.ini") << "[Quorvane]\nLeft=5\nWidth=300\n";
     TMainFormConfig config = app.Config();
     config.Files = &files;
     TMainForm form(config);
     EXPECT_EQ(form.geometry(), QRect(ScreenLeft(), 0, 260, 34)) << "the stored bounds are skipped";
     ASSERT_EQ(app.errors.size(), 1u);
-    EXPECT_EQ(app.errors[0],
-        "Cannot open file \"" + app.dir + "schedule.txt\". Resource temporarily unavailable.");
+    EXPECT_EQ(
+        app.errors[0], "Cannot open file \"" + app.dir + "schedule.txt\". Permission denied.");
     EXPECT_TRUE(form.Settings().UseSNTP());
 }
 
@@ -526,7 +486,7 @@ TEST(MainForm, TicksWriteTheLabelsOnlyWhenTheyChange)
     form.Engine().Timer11Timer();
     EXPECT_EQ(form.LabelWrites(), writes + 1);
     EXPECT_EQ(form.l1->text(), "0:29:58");
-    EXPECT_EQ(app.sntp.queries, 2) << "the first tick synchronises twice";
+    EXPECT_EQ(app.sntp.calls.size(), 2u) << "the first tick synchronises twice";
 }
 
 TEST(MainForm, RefreshScheduleReadsTheLocalFileAndNeverDownloads)

@@ -21,7 +21,8 @@ import threading
 import time
 
 sys.dont_write_bytecode = True  # the shared helpers are imported from the source tree
-from e2e_test import skip, start_telling, start_xvfb, wait_for, x
+from e2e_test import (Program, pick_menu_item, set_time_limit, skip, start_telling, start_xvfb,
+                      wait_for, x)
 
 FAKETIME = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 OPACITY = "_NET_WM_WINDOW_OPACITY"
@@ -36,13 +37,27 @@ def set_clock(path, setting):
 
 
 class Checks(list):
-    """Prints each check as it is made and keeps the names of those that failed."""
+    """Prints each check as it is made and keeps the names of those that failed, and of the
+    parts that could not run."""
+
+    def __init__(self):
+        super().__init__()
+        self.skipped = []
 
     def __call__(self, what, ok, detail=""):
         print(("ok   " if ok else "FAIL ") + what + ("" if ok else ": " + str(detail)),
               flush=True)
         if not ok:
             self.append(what)
+
+    def skip(self, why):
+        print("SKIPPED: " + why, flush=True)
+        self.skipped.append(why)
+
+    def outcome(self):
+        """The exit status: a part that could not run makes the whole skipped, never passed."""
+        print("%d failed, %d skipped" % (len(self), len(self.skipped)))
+        return 1 if self else 77 if self.skipped else 0
 
 
 def eventually(predicate, seconds=10):
@@ -159,16 +174,16 @@ def work_area_top(d):
 
 
 def start_bar(d, exe, scratch, env, options, log, left=1280):
-    """The program in a folder of its own; answers the process and its bar's window."""
+    """The program in a folder of its own, its output added to the file log; answers the
+    process and its bar's window."""
     folder = tempfile.mkdtemp(dir=scratch)
     shutil.copy2(exe, os.path.join(folder, "quorvane"))
     with open(os.path.join(folder, "schedule.txt"), "w") as f:
         f.write(far_session())
     with open(os.path.join(folder, "options.ini"), "w") as f:
         f.write("[Quorvane]\nUseSNTP=0\nLeft=%d\nWidth=240\nHeight=34\n" % left + options)
-    app = subprocess.Popen([os.path.join(folder, "quorvane")], cwd="/", env=env, stdout=log,
-                           stderr=log)
-    bar = wait_for(lambda: (d.windows(app.pid) or [None])[0], 60, "the bar")
+    app = Program([os.path.join(folder, "quorvane")], log, append=True, cwd="/", env=env)
+    bar = wait_for(lambda: (d.windows(app.pid) or [None])[0], 60, "the bar's window", app)
     return app, bar
 
 
@@ -197,7 +212,8 @@ def check_on_panel_desktop(d, exe, scratch, env, shots, name, check, shoot=None,
     pointer = pointer or xdotool_pointer(d)
     wait_for(lambda: work_area_top(d) is not None or None, 30, "a work area")
     top = work_area_top(d)
-    log = open(os.path.join(shots, "quorvane-%s.log" % name), "w")
+    log = os.path.join(shots, "quorvane-%s.log" % name)
+    open(log, "w").close()
     app_env = dict(env, QT_QPA_PLATFORM="xcb", TZ="America/New_York")
     app, bar = start_bar(d, exe, scratch, app_env, "", log)
     try:
@@ -258,7 +274,7 @@ def check_on_panel_desktop(d, exe, scratch, env, shots, name, check, shoot=None,
 def check_second_monitor(d, exe, scratch, env, shots, name, check):
     """The monitor beside the primary, whose top no panel reserves: the bar at its very top,
     the strip there within reach, and a bar saved off the desk back on it."""
-    log = open(os.path.join(shots, "quorvane-%s-second.log" % name), "w")
+    log = os.path.join(shots, "quorvane-%s-second.log" % name)
     app_env = dict(env, QT_QPA_PLATFORM="xcb", TZ="America/New_York")
     d.run("xdotool", "mousemove", "300", "700")
     app, bar = start_bar(d, exe, scratch, app_env, "AutoHide=1\n", log, left=2600)
@@ -299,7 +315,7 @@ def panel_desktop(name, exe, scratch, shots, check):
     needs, programs = DESKTOPS[name]
     for tool in needs + ("dbus-daemon",):
         if not shutil.which(tool) and not os.path.exists(tool):
-            print("skip %s: %s is not installed" % (name, tool))
+            check.skip("%s: %s is not installed" % (name, tool))
             return
     home = os.path.join(scratch, name + "-home")
     panels = os.path.join(home, ".config", "xfce4", "xfconf", "xfce-perchannel-xml")
@@ -340,14 +356,13 @@ def panel_desktop(name, exe, scratch, shots, check):
 def others_only(args):
     """The quick run alone on each desktop named."""
     scratch = tempfile.mkdtemp(prefix="quorvane-desktop-")
-    check = failures = Checks()
+    check = Checks()
     try:
         for name in args.desktops.split(","):
             panel_desktop(name, args.exe, scratch, args.shots, check)
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
-    print("%d failed" % len(failures))
-    return 1 if failures else 0
+    return check.outcome()
 
 
 def main():
@@ -356,7 +371,10 @@ def main():
     parser.add_argument("--shots", required=True)
     # "all" is the full openbox run and then the quick one on each desktop; or a list of these.
     parser.add_argument("--desktops", default="all")
+    parser.add_argument("--time-limit", type=float, default=None)
     args = parser.parse_args()
+    if args.time_limit:
+        set_time_limit(args.time_limit)
     for tool in ("Xvfb", "openbox", "xterm", "xdotool", "xwininfo", "xprop", "wmctrl", "xrandr",
                  "import", "/usr/bin/convert"):
         if not shutil.which(tool):
@@ -420,14 +438,13 @@ def main():
         # A sanitizer build must accept the clock library loaded ahead of its runtime.
         app_env["ASAN_OPTIONS"] = ":".join(
             filter(None, [os.environ.get("ASAN_OPTIONS"), "verify_asan_link_order=0"]))
-        log = open(os.path.join(args.shots, "quorvane.log"), "w")
-        app = subprocess.Popen([exe], cwd="/", env=app_env, stdout=log, stderr=log)
+        app = Program([exe], os.path.join(args.shots, "quorvane.log"), cwd="/", env=app_env)
         procs.append(app)
 
-        bar = wait_for(lambda: (d.windows(app.pid) or [None])[0], 60, "the bar")
+        bar = wait_for(lambda: (d.windows(app.pid) or [None])[0], 60, "the bar's window", app)
         left, top, width, height, _ = d.geometry(bar)
         assert (left, top, width, height) == (1280, 0, 240, 34), (left, top, width, height)
-        check = failures = Checks()
+        check = Checks()
 
         # The fade, as the X server receives it: an enter from 80, then a leave to the floor.
         spy = OpacitySpy(display, bar)
@@ -524,8 +541,7 @@ def main():
         d.run("xdotool", "mousemove", "1299", "12", "click", "1")
         menu = wait_for(lambda: next((w for w in d.windows(app.pid) if w != bar), None), 30,
                         "the menu")
-        mx, my, mw, mh, _ = d.geometry(menu)
-        d.run("xdotool", "mousemove", str(mx + 40), str(my + mh * 7 // 10), "click", "1")
+        pick_menu_item(display, "Options")
         dialog = wait_for(lambda: next((w for w in d.windows(app.pid)
                                         if w not in (bar, menu)), None), 30, "the options")
         check("the options dialog is centred on its first showing",
@@ -546,8 +562,7 @@ def main():
 
         for name in ("openbox", "xfce"):
             panel_desktop(name, args.exe, scratch, args.shots, check)
-        print("%d failed" % len(failures))
-        return 1 if failures else 0
+        return check.outcome()
     finally:
         for p in reversed(procs):
             if p.poll() is None:

@@ -27,28 +27,64 @@ def skip(why):
     sys.exit(77)
 
 
-def wait_for(predicate, seconds, what):
+_time_limit = None
+
+
+def set_time_limit(seconds):
+    """Every later wait ends by then, so that a slow step fails naming its check before the
+    test runner's own time-out would end the test naming none."""
+    global _time_limit
+    _time_limit = time.monotonic() + seconds
+
+
+class Program(subprocess.Popen):
+    """A program under test, its output kept in a file to be shown whenever it ends early."""
+
+    def __init__(self, cmd, log, append=False, **kw):
+        self.log = log
+        with open(log, "ab" if append else "wb") as out:
+            super().__init__(cmd, stdout=out, stderr=subprocess.STDOUT, **kw)
+
+    def ended(self):
+        """None while it runs; how it ended and what it said once it has."""
+        if self.poll() is None:
+            return None
+        with open(self.log, "rb") as f:
+            said = f.read()[-4000:].decode(errors="replace")
+        return "the program ended with status %d; it said:\n%s" % (self.returncode, said)
+
+
+def wait_for(predicate, seconds, what, program=None):
+    """The predicate's first true value; fails at once when program ends first."""
     deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
+    if _time_limit is not None and _time_limit < deadline:
+        deadline, seconds = _time_limit, max(_time_limit - time.monotonic(), 0)
+    while True:
         value = predicate()
         if value:
             return value
+        ended = program and program.ended()
+        if ended:
+            raise AssertionError("waiting for %s: %s" % (what, ended))
+        if time.monotonic() >= deadline:
+            raise AssertionError("timed out after %.0f s waiting for %s" % (seconds, what))
         time.sleep(0.05)
-    raise AssertionError("timed out waiting for " + what)
 
 
 class SntpServer(threading.Thread):
-    """Answers every request as a synchronised stratum-1 server would; from another port once
-    wrong_port is set, which the client never hears, so its query waits out its time."""
+    """Answers every request on loopback as a synchronised stratum-1 server whose clock is
+    `ahead` seconds fast would; from another port once wrong_port is set, which the client
+    never hears, so its query waits out its time. Tests and benchmarks share it."""
 
-    def __init__(self):
+    def __init__(self, ahead=0.0, port=0, wrong_port=False):
         super().__init__(daemon=True)
+        self.ahead = ahead
         self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        self.sock.bind(("127.0.0.1", 0))
+        self.sock.bind(("127.0.0.1", port))
         self.port = self.sock.getsockname()[1]
         self.other = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         self.other.bind(("127.0.0.1", 0))
-        self.wrong_port = False
+        self.wrong_port = wrong_port
         self.requests = []
 
     def run(self):
@@ -57,8 +93,10 @@ class SntpServer(threading.Thread):
                 data, peer = self.sock.recvfrom(512)
             except OSError:
                 return
-            now = time.time() + NTP_EPOCH
+            now = time.time() + self.ahead + NTP_EPOCH
             self.requests.append((time.monotonic(), data))
+            if len(data) < 48:
+                continue
             secs = int(now)
             frac = int((now - secs) * 2**32)
             reply = bytearray(48)
@@ -134,19 +172,35 @@ def start_telling(cmd, flag, **kw):
 
 
 def start_xvfb(screen="1920x1080x24"):
+    """An X server on a display of its own choosing; tests and benchmarks share it."""
     if not shutil.which("Xvfb"):
         skip("Xvfb is not installed")
+    # -noreset: by default the server resets when its last client leaves, and drops a
+    # connection still being set up; the short-lived xdotool or xprop that a check runs while
+    # the program connects is often that last client.
+    log = tempfile.TemporaryFile()
     proc, number = start_telling(["Xvfb", "-screen", "0", screen, "-nolisten", "tcp",
-                                  "-displayfd"], "%d", stderr=subprocess.DEVNULL)
+                                  "-noreset", "-displayfd"], "%d", stderr=log)
     if not number:
         proc.kill()
-        skip("Xvfb did not start")
+        log.seek(0)
+        raise RuntimeError("Xvfb did not start: " + log.read()[-2000:].decode(errors="replace"))
     return proc, ":" + number
 
 
 def x(cmd, display, **kw):
     return subprocess.run(cmd, env=dict(os.environ, DISPLAY=display), capture_output=True,
                           text=True, timeout=20, **kw)
+
+
+# The bar's pop-up menu from the top; the separator above "Close" takes no key press.
+MENU = ("the vendor's site", "Synchronize Clock", "Refresh Schedule", "Options", "Close")
+
+
+def pick_menu_item(display, text):
+    """Picks an item of the open pop-up menu by its text with the keys a user would press, so
+    the menu's font, style and scale do not matter."""
+    x(["xdotool", "key"] + ["Down"] * (MENU.index(text) + 1) + ["Return"], display)
 
 
 def geometry(wid, display):
@@ -179,7 +233,10 @@ def main():
     parser.add_argument("--exe", required=True)
     parser.add_argument("--http-port", type=int, required=True)
     parser.add_argument("--shots", required=True)
+    parser.add_argument("--time-limit", type=float, default=None)
     args = parser.parse_args()
+    if args.time_limit:
+        set_time_limit(args.time_limit)
     for tool in ("xdotool", "xwininfo", "xprop", "/usr/bin/convert", "import"):
         if not shutil.which(tool):
             skip(tool + " is not installed")
@@ -203,26 +260,18 @@ def main():
         env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb")
         env.pop("WAYLAND_DISPLAY", None)
         started = time.monotonic()
-        proc = subprocess.Popen([exe], cwd="/", env=env, stdout=subprocess.PIPE,
-                                stderr=subprocess.STDOUT)
+        proc = Program([exe], os.path.join(scratch, "quorvane.log"), cwd="/", env=env)
 
         def find_window():
             out = x(["xdotool", "search", "--onlyvisible", "--pid", str(proc.pid)], display)
             ids = out.stdout.split()
             return ids[0] if ids else None
 
-        try:
-            wid = wait_for(find_window, 60, "the window")
-        except AssertionError:
-            # What the program said is all there is to tell a hang from a crash.
-            proc.kill()
-            print("exit status %s; the program said:\n%s" % (
-                proc.wait(), proc.stdout.read().decode(errors="replace")[-4000:]))
-            raise
+        wid = wait_for(find_window, 60, "the bar's window", proc)
         # Start-up: the schedule is fetched once, and the first tick sends one SNTP query (the
         # first read of Eastern time joins it).
-        wait_for(lambda: len(http_requests) >= 1, 30, "the schedule download")
-        wait_for(lambda: len(sntp.requests) >= 1, 30, "the SNTP query")
+        wait_for(lambda: len(http_requests) >= 1, 30, "the schedule download at start-up", proc)
+        wait_for(lambda: len(sntp.requests) >= 1, 30, "the SNTP query at start-up", proc)
         path, headers = http_requests[0]
         assert path == "/timer/schedule.txt", path
         assert headers.get("User-Agent") == AGENT, headers.get("User-Agent")
@@ -249,7 +298,7 @@ def main():
             greens = [p for p, c in px.items() if c[1] > 200 and c[0] < 60 and c[2] < 60]
             return px if len(greens) > 20 else None
 
-        px = wait_for(painted, 30, "green 'Market Open' text")
+        px = wait_for(painted, 30, "green 'Market Open' text", proc)
         assert px[(width // 2, height // 2 - 2)] == (36, 51, 66) or \
             list(px.values()).count((36, 51, 66)) > width * height // 3, "background colour"
         assert px[(0, height - 1)] != (36, 51, 66), "bottom-left corner is not cut"
@@ -263,31 +312,31 @@ def main():
             others = [i for i in ids if i != wid]
             return others[0] if others else None
 
-        def menu_item(place, shot=None):
-            """The button at the left, then the item at place(menu height) from the top."""
-            wait_for(lambda: not find_menu() or None, 30, "the last menu to close")
+        def menu_item(text, shot=None):
+            """The button at the left, then the item by its text."""
+            wait_for(lambda: not find_menu() or None, 30, "the last menu to close", proc)
             x(["xdotool", "mousemove", str(left + 19), str(top + 12), "click", "1"], display)
-            menu = wait_for(find_menu, 30, "the pop-up menu")
+            menu = wait_for(find_menu, 30, "the pop-up menu for " + text, proc)
             mleft, mtop, mwidth, mheight = geometry(menu, display)
             if shot:
                 x(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (
                     max(mwidth, width) + 20, mheight + height + 10, min(left, mleft), 0),
                    "+repage", shot], display)
-            x(["xdotool", "mousemove", str(mleft + mwidth // 2), str(mtop + place(mheight)),
-               "click", "1"], display)
+            pick_menu_item(display, text)
 
         # Close while a query waits on a server that answers from the wrong port and a
         # download trickles in: both still run on their own threads as the program ends.
         sntp.wrong_port = True
         trickle.set()
         asked, fetched = len(sntp.requests), len(http_requests)
-        menu_item(lambda h: h * 48 // 100)  # Refresh Schedule
-        wait_for(lambda: len(http_requests) > fetched, 30, "the trickling download")
-        menu_item(lambda h: h * 28 // 100)  # Synchronize Clock
-        wait_for(lambda: len(sntp.requests) > asked, 30, "the unanswered SNTP query")
-        menu_item(lambda h: h - 12, os.path.join(args.shots, "menu.png"))  # Close
+        menu_item("Refresh Schedule")
+        wait_for(lambda: len(http_requests) > fetched, 30, "the trickling download", proc)
+        menu_item("Synchronize Clock")
+        wait_for(lambda: len(sntp.requests) > asked, 30, "the unanswered SNTP query", proc)
+        menu_item("Close", os.path.join(args.shots, "menu.png"))
         closing = time.monotonic()
-        status = proc.wait(timeout=30)
+        status = wait_for(lambda: proc.poll() is not None and [proc.returncode], 30,
+                          "the program to end after Close")[0]
         print("closed in %.2f s with status %d" % (time.monotonic() - closing, status))
         assert status == 0, "exit status %d" % status
         with open(os.path.join(scratch, "options.ini")) as f:
@@ -311,13 +360,13 @@ def main():
               display, check=True)
 
         for ending in ("SIGTERM", "destroyed"):
-            proc = subprocess.Popen([exe], cwd="/", env=env, stdout=subprocess.PIPE,
-                                    stderr=subprocess.STDOUT)
-            wid = wait_for(find_window, 60, "the window, " + ending)
+            proc = Program([exe], os.path.join(scratch, "quorvane.log"), append=True, cwd="/",
+                           env=env)
+            wid = wait_for(find_window, 60, "the window, " + ending, proc)
             left = geometry(wid, display)[0]
             drag(left + 150, left + 50)
             wait_for(lambda: left_in_ini() == ["Left=%d" % (left - 100)], 30,
-                     "the place written as the drag ended")
+                     "the place written as the drag ended", proc)
             if ending == "SIGTERM":
                 drag(left + 50, left)
                 proc.terminate()
@@ -349,8 +398,8 @@ def main():
     finally:
         if proc and proc.poll() is None:
             proc.kill()
-            out = proc.communicate()[0]
-            sys.stdout.write(out.decode("latin-1", "replace"))
+            proc.wait()
+            print(proc.ended())
         http_server.shutdown()
         xvfb.kill()
         shutil.rmtree(scratch, ignore_errors=True)

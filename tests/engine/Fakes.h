@@ -83,10 +83,11 @@ public:
     {
         SntpDone done = std::move(pending);
         pending = nullptr;
-        if (fail || silent)
+        // A silent server still has the exchange end at a time; a query that raised has none.
+        if (fail)
             done({});
         else
-            done({clock.Now(), serverAhead, 0, clock.Now()});
+            done({silent ? 0 : clock.Now(), silent ? 0 : serverAhead, 0, clock.Now()});
     }
     struct Call
     {

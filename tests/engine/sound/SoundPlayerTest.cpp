@@ -8,10 +8,12 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <vector>
 
 using namespace quorvane;
 
@@ -19,7 +21,9 @@ namespace {
 
 const std::string kSounds = QUORVANE_SOURCE_DIR "/data/sounds/";
 
-std::string Wav(int channels, int rate, int bits, int tag, size_t samples, bool dataFirst = false)
+// 16-bit samples at a level other than 0 are a 200 Hz square wave of that height.
+std::string Wav(int channels, int rate, int bits, int tag, size_t samples, bool dataFirst = false,
+    int level = 0)
 {
     auto u32 = [](uint32_t v) {
         return std::string {static_cast<char>(v), static_cast<char>(v >> 8),
@@ -33,8 +37,11 @@ std::string Wav(int channels, int rate, int bits, int tag, size_t samples, bool 
         + u16(static_cast<uint16_t>(channels)) + u32(static_cast<uint32_t>(rate))
         + u32(static_cast<uint32_t>(rate) * block) + u16(static_cast<uint16_t>(block))
         + u16(static_cast<uint16_t>(bits));
-    const std::string data
-        = "data" + u32(static_cast<uint32_t>(samples * block)) + std::string(samples * block, '\0');
+    std::string samplesBytes(samples * block, '\0');
+    for (size_t i = 0; level != 0 && i < samples; ++i)
+        samplesBytes.replace(
+            i * 2, 2, u16(static_cast<uint16_t>((i * 400 / rate) % 2 ? level : -level)));
+    const std::string data = "data" + u32(static_cast<uint32_t>(samples * block)) + samplesBytes;
     const std::string body = "WAVE" + (dataFirst ? data + fmt : fmt + data);
     return "RIFF" + u32(static_cast<uint32_t>(body.size())) + body;
 }
@@ -53,6 +60,56 @@ template<class F> qint64 WaitFor(F condition, int boundMs)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     return t.elapsed();
 }
+
+// Levels of 10 ms (mean sample size) as the sound server's null sink plays them out.
+const auto Soft = [](int level) { return level > 1000 && level < 6000; };
+const auto Loud = [](int level) { return level >= 8000; };
+
+// What the sound server's null sink plays out, recorded from its monitor.
+class Ear
+{
+public:
+    Ear()
+    {
+        FRecorder.start("parec",
+            {"-d", "null.monitor", "--format=s16le", "--rate=8000", "--channels=1",
+                "--latency-msec=20"});
+    }
+    ~Ear()
+    {
+        FRecorder.kill();
+        FRecorder.waitForFinished();
+    }
+    // Waits until a level of 10 ms passes the test; false when none does within 5 s.
+    template<class F> bool Hears(F test)
+    {
+        bool heard = false;
+        WaitFor(
+            [&] {
+                const std::vector<int> &levels = Levels();
+                return heard = std::any_of(levels.begin(), levels.end(), test);
+            },
+            5000);
+        return heard;
+    }
+    const std::vector<int> &Levels()
+    {
+        FData += FRecorder.readAllStandardOutput();
+        const auto *samples = reinterpret_cast<const int16_t *>(FData.constData());
+        for (size_t at = FLevels.size() * 80; at + 80 <= size_t(FData.size()) / 2; at += 80) {
+            long sum = 0;
+            for (size_t i = at; i < at + 80; ++i)
+                sum += std::abs(samples[i]);
+            FLevels.push_back(static_cast<int>(sum / 80));
+        }
+        return FLevels;
+    }
+
+private:
+    QProcess FRecorder;
+    QByteArray FData;
+    std::vector<int> FLevels;
+};
 
 } // namespace
 
@@ -145,44 +202,52 @@ TEST(SoundPlayer, TheBarsPlayerLoadsAtTheFirstSoundAndLetsGoWhenItEnds)
     EXPECT_LT(WaitFor([&] { return player.IsPlaying(); }, 2000), 2000) << "no second sound";
 }
 
-TEST(SoundPlayer, PlaysInTheBackgroundUntilTheSoundEnds)
+TEST(SoundPlayer, WhatIsHeardAndForHowLong)
 {
     if (!SoundServer())
         GTEST_SKIP() << "no sound server: run the tests through scripts/with-sound-server.sh";
-    TSoundPlayer player;
-    const std::string file = kSounds + "0_min_before_opening.wav";
-    QElapsedTimer call;
-    call.start();
-    player.Play(file);
-    EXPECT_LT(call.elapsed(), 1500) << "Play must return at once";
-    EXPECT_LT(WaitFor([&] { return player.IsPlaying(); }, 2000), 2000);
-    WaitFor([&] { return !player.IsPlaying(); }, 8000);
-    // Counted from the call: a busy machine can only make the sound end later, never sooner,
-    // whereas the moment playing is first seen can come late. The last 200 ms buffer is allowed.
-    const qint64 playedFor = call.elapsed();
-    std::printf("a 2.66 s sound reported playing for %lld ms\n", static_cast<long long>(playedFor));
-    EXPECT_FALSE(player.IsPlaying());
-    EXPECT_GT(playedFor, 2400);
-}
-
-TEST(SoundPlayer, ASecondPlayReplacesTheFirst)
-{
-    if (!SoundServer())
-        GTEST_SKIP() << "no sound server: run the tests through scripts/with-sound-server.sh";
-    TSoundPlayer player;
-    player.Play(kSounds + "15_min_before_opening.wav");
-    WaitFor([&] { return player.IsPlaying(); }, 2000);
-    WaitFor([] { return false; }, 300);
-    QElapsedTimer t;
-    t.start();
-    player.Play(kSounds + "0_min_before_closing.wav");
-    EXPECT_LT(WaitFor([&] { return player.IsPlaying(); }, 2000), 2000);
-    WaitFor([&] { return !player.IsPlaying(); }, 8000);
-    // The second sound (2.86 s, less the last 200 ms buffer) plays in full from its own start;
-    // the first one's remainder (3.08 s less the 300 ms and more already played) ends sooner.
-    // Counted from the call, so a busy machine cannot make a full play look short.
-    EXPECT_GT(t.elapsed(), 2600);
-    EXPECT_FALSE(player.IsPlaying());
+    QTemporaryDir dir;
+    const std::string soft = dir.path().toStdString() + "/soft.wav";
+    const std::string loud = dir.path().toStdString() + "/loud.wav";
+    std::ofstream(soft, std::ios::binary) << Wav(1, 8000, 16, 1, 24000, false, 3000); // 3 s
+    std::ofstream(loud, std::ios::binary) << Wav(1, 8000, 16, 1, 12000, false, 12000); // 1.5 s
+    struct Row
+    {
+        const char *what;
+        std::vector<std::string> plays; // each once the one before is heard
+    };
+    const Row rows[] = {
+        {"one sound", {loud}},
+        {"a second play replaces the first", {soft, loud}},
+    };
+    for (const Row &r : rows) {
+        Ear ear;
+        ASSERT_TRUE(ear.Hears([](int) { return true; })) << "the sink's monitor records nothing";
+        TSoundPlayer player;
+        QElapsedTimer call;
+        for (const std::string &file : r.plays) {
+            if (&file != &r.plays.front()) {
+                ASSERT_TRUE(ear.Hears(Soft)) << r.what;
+            }
+            call.start();
+            player.Play(file);
+            EXPECT_LT(call.elapsed(), 1500) << r.what << ": Play must return at once";
+        }
+        WaitFor([&] { return !player.IsPlaying(); }, 10000);
+        // Counted from the call: a busy machine can only make the sound end later.
+        const qint64 playedFor = call.elapsed();
+        EXPECT_FALSE(player.IsPlaying()) << r.what;
+        WaitFor([] { return false; }, 300); // the last buffer on its way to the monitor
+        const std::vector<int> &heard = ear.Levels();
+        const auto firstLoud = std::find_if(heard.begin(), heard.end(), Loud);
+        const long loudMs = 10 * std::count_if(heard.begin(), heard.end(), Loud);
+        const long softAfterMs = 10 * std::count_if(firstLoud, heard.end(), Soft);
+        std::printf("%s: loud heard %ld ms, soft after it %ld ms, playing for %lld ms\n", r.what,
+            loudMs, softAfterMs, static_cast<long long>(playedFor));
+        EXPECT_LT(softAfterMs, 50) << r.what << ": the first sound goes on under the second";
+        EXPECT_GT(loudMs, 1300) << r.what << ": the last sound is heard in full";
+        EXPECT_GT(playedFor, 1300) << r.what << ": playing ends before the sound does";
+    }
 }
 
 TEST(SoundPlayer, NoOutputDeviceRaises)

@@ -3,6 +3,7 @@
 #include "TIdSNTP.h"
 #include "TMarketEngine.h"
 #include "TSntpSource.h"
+#include "engine/Fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -87,20 +88,6 @@ private:
     pid_t pid_ = 0;
 };
 
-class Settings : public IClockSettings
-{
-public:
-    explicit Settings(int p)
-        : port(p)
-    { }
-    bool UseSNTP() const override { return true; }
-    std::string SNTPServer() const override { return "localhost"; }
-    int32_t SNTPPort() const override { return port; }
-    bool ExtendedHours() const override { return false; }
-    std::optional<bool> AlarmBox(int32_t, bool) const override { return {}; }
-    int port;
-};
-
 } // namespace
 
 TEST(Chrony, SyncClockMatchesARealServerOnLoopback)
@@ -120,7 +107,11 @@ TEST(Chrony, SyncClockMatchesARealServerOnLoopback)
     // chrony serves this machine's own clock, so the offset is only measurement noise.
     EXPECT_LT(std::fabs(sntp.LocalClockOffset), 50 * kMs);
 
-    const test::SyncedOffsets offsets = test::SyncThroughRealClient(Settings(chrony.Port()));
+    test::FakeSettings settings;
+    settings.useSntp = true;
+    settings.server = "localhost";
+    settings.port = chrony.Port();
+    const test::SyncedOffsets offsets = test::SyncThroughRealClient(settings);
     const double errorMs = (offsets.viaSync - offsets.viaSystem) / kMs;
     std::printf("SyncClock against chrony: EasternNow off by %.3f ms; round trip %.3f ms\n",
         errorMs, sntp.RoundTripDelay / kMs);

@@ -4,11 +4,14 @@
 #include "SntpWire.h"
 #include "TIdSNTP.h"
 #include "TSntpSource.h"
+#include "engine/Fakes.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <netdb.h>
 #include <thread>
 
@@ -17,8 +20,6 @@ using namespace quorvane::test;
 using Steady = std::chrono::steady_clock;
 
 namespace {
-
-constexpr double kSecond = 1.0 / 86400.0;
 
 // No test may ask a real name server: every name is answered here.
 struct NoDns
@@ -209,12 +210,6 @@ TEST(SntpClient, AServerHoursAwayGivesItsOffset)
 
 TEST(SntpClient, TheEstimateIsExactInTheNextEraAndAfterASlowLookup)
 {
-    struct StillClock : IClock
-    {
-        TDateTime Now() const override { return now; }
-        double Elapsed() const override { return 0; }
-        TDateTime now = 0;
-    };
     struct Row
     {
         const char *what;
@@ -231,7 +226,7 @@ TEST(SntpClient, TheEstimateIsExactInTheNextEraAndAfterASlowLookup)
     constexpr double kAhead = 37;
     for (const Row &r : rows) {
         // The machine runs on UTC; its clock stands still except while the name is looked up.
-        StillClock clock;
+        FakeClock clock;
         clock.now = static_cast<double>(DaysFromCivil(r.y, r.mo, r.d))
             + (r.h * 3600 + r.mi * 60 + r.s) * kSecond;
         const TDateTime sent = clock.now + std::max(r.lookupSeconds, 0.0) * kSecond;
@@ -352,34 +347,52 @@ TEST(SntpClient, TooLongAndRefusedRaise)
 
 TEST(SntpClient, TwoQueriesAtOnceKeepTheirOwnErrors)
 {
-    ScriptedSntpServer tooLong([](const Bytes &req) {
-        Bytes b = ScriptedSntpServer::Answer(req, 1.8e9);
-        b.push_back(0);
-        return std::vector<ScriptedSntpServer::Reply> {{b}};
-    });
-    int closedPort;
+    // Each receive fails with an error of its own socket's, and waits until the other thread's
+    // has failed too: only then is the error read back and raised.
+    struct TwoFailures : TIdStack
     {
-        ScriptedSntpServer gone(
-            [](const Bytes &) { return std::vector<ScriptedSntpServer::Reply> {}; });
-        closedPort = gone.Port();
-    }
-    auto errors = [](int port, int want) {
-        int wrong = 0;
-        for (int i = 0; i < 50; ++i) {
-            try {
-                Query(port, 3500);
-                ++wrong;
-            } catch (const EIdSocketError &e) {
-                wrong += e.LastError != want;
-            }
+        std::string ResolveHost(const std::string &host) override { return host; }
+        int CreateDatagramSocket() override { return ++sockets; }
+        bool SetBroadcast(int, bool) override { return true; }
+        long SendTo(int, const std::array<unsigned char, 4> &, uint16_t, const unsigned char *,
+            size_t size) override
+        {
+            return static_cast<long>(size);
         }
-        return wrong;
+        bool Readable(int, int32_t) override { return true; }
+        long Receive(int socket, unsigned char *, size_t) override
+        {
+            std::unique_lock<std::mutex> hold(lock);
+            FLastError = 10053 + socket; // 10054 and 10055, one each
+            ++failed;
+            gate.notify_all();
+            gate.wait_for(hold, std::chrono::seconds(10), [this] { return failed == 2; });
+            return -1;
+        }
+        void Close(int) override { }
+        std::atomic<int> sockets {0};
+        std::mutex lock;
+        std::condition_variable gate;
+        int failed = 0;
+    } stack;
+    TIdSNTP holder; // keeps the process's stack alive while this test's stands in for it
+    TIdStack *const real = TIdStack::GStack;
+    TIdStack::GStack = &stack;
+    auto error = [] {
+        try {
+            Query(123);
+        } catch (const EIdSocketError &e) {
+            return e.LastError;
+        }
+        return 0;
     };
-    int wrongRefused = 0;
-    std::thread refused([&] { wrongRefused = errors(closedPort, 10054); });
-    EXPECT_EQ(errors(tooLong.Port(), 10040), 0);
-    refused.join();
-    EXPECT_EQ(wrongRefused, 0);
+    int other = 0;
+    std::thread second([&] { other = error(); });
+    const int first = error();
+    second.join();
+    TIdStack::GStack = real;
+    EXPECT_NE(first, other);
+    EXPECT_EQ(first + other, 10054 + 10055);
 }
 
 TEST(SntpClient, SilenceEndsAfterTheReceiveTimeOut)
@@ -401,18 +414,9 @@ TEST(SntpClient, SyncClockWithSntpOffSendsNothing)
         return std::vector<ScriptedSntpServer::Reply> {
             {ScriptedSntpServer::Answer(req, ScriptedSntpServer::UnixNow() + 3600)}};
     });
-    struct Off : IClockSettings
-    {
-        explicit Off(int p)
-            : port(p)
-        { }
-        bool UseSNTP() const override { return false; }
-        std::string SNTPServer() const override { return "127.0.0.1"; }
-        int32_t SNTPPort() const override { return port; }
-        bool ExtendedHours() const override { return false; }
-        std::optional<bool> AlarmBox(int32_t, bool) const override { return {}; }
-        int port;
-    } settings(server.Port());
+    FakeSettings settings;
+    settings.server = "127.0.0.1";
+    settings.port = server.Port();
     const SyncedOffsets offsets = SyncThroughRealClient(settings);
     EXPECT_NEAR(offsets.viaSync, offsets.viaSystem, 0.002 * kSecond);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -1,6 +1,7 @@
 #include "Exception.h"
 #include "IniFile.h"
 #include "TOptions.h"
+#include "engine/Fakes.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -38,23 +39,6 @@ extern "C" int rename(const char *from, const char *to) noexcept
 }
 
 namespace {
-
-class FakeSntp : public ISntpSource
-{
-public:
-    void Query(const std::string &host, int32_t port, int32_t timeout, SntpDone done) override
-    {
-        hosts.push_back(host + ":" + std::to_string(port) + "/" + std::to_string(timeout));
-        if (deferred)
-            pending = std::move(done);
-        else
-            done(answer);
-    }
-    std::vector<std::string> hosts;
-    SntpAnswer answer;
-    bool deferred = false;
-    SntpDone pending;
-};
 
 std::vector<int> Checked(const QListWidget *list)
 {
@@ -321,24 +305,27 @@ TEST(Options, ServerTestMessages)
     struct Case
     {
         const char *port;
-        SntpAnswer answer;
+        bool answers;
         const char *message;
     };
     const Case cases[] = {
-        {"4123", {46000, 0.1, 0.001, 46000},
+        {"4123", true,
             "The query sent to the SNTP server that is specified (time.example.test:4123) passed "
             "OK. "
             "The SNTP server seems OK at this moment."},
-        {"4123", {0, 0, 0, 46000},
+        {"4123", false,
             "ERROR!!! The SNTP server that is specified (time.example.test:4123) did not respond "
             "to "
             "our query. Possible problems are the internet is down, you mistyped the SNTP server "
             "domain, the port is not correct or there is no SNTP server at the specified domain."},
-        {"abc", {}, "ERROR!!! The SNTP server that is specified (time.example.test:123) did"},
+        {"abc", false, "ERROR!!! The SNTP server that is specified (time.example.test:123) did"},
     };
+    test::FakeClock clock;
+    clock.now = 46000;
     for (const Case &c : cases) {
-        FakeSntp sntp;
-        sntp.answer = c.answer;
+        test::FakeSntp sntp(clock);
+        sntp.serverAhead = 0.1;
+        sntp.silent = !c.answers;
         TOptions o(&sntp);
         o.cb1->setChecked(false);
         o.Edit1->setText("time.example.test");
@@ -348,23 +335,23 @@ TEST(Options, ServerTestMessages)
         o.SpeedButton2Click();
         ASSERT_EQ(shown.size(), 1u);
         EXPECT_EQ(shown[0].rfind(c.message, 0), 0u) << shown[0];
-        ASSERT_EQ(sntp.hosts.size(), 1u);
-        EXPECT_EQ(sntp.hosts[0].substr(sntp.hosts[0].size() - 5), "/3500");
+        ASSERT_EQ(sntp.calls.size(), 1u);
+        EXPECT_EQ(sntp.calls[0].timeout, 3500);
     }
 
     // A click while the test runs starts no second query; the answer is told once it lands.
-    FakeSntp sntp;
+    test::FakeSntp sntp(clock);
     sntp.deferred = true;
     TOptions o(&sntp);
     std::vector<std::string> shown;
     o.ShowInformation = [&](const std::string &t) { shown.push_back(t); };
     o.SpeedButton2Click();
     o.SpeedButton2Click();
-    EXPECT_EQ(sntp.hosts.size(), 1u);
+    EXPECT_EQ(sntp.calls.size(), 1u);
     EXPECT_TRUE(shown.empty());
-    sntp.pending({46000, 0.1, 0.001, 46000});
+    sntp.Answer();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].rfind("The query sent", 0), 0u);
     o.SpeedButton2Click();
-    EXPECT_EQ(sntp.hosts.size(), 2u);
+    EXPECT_EQ(sntp.calls.size(), 2u);
 }

@@ -260,10 +260,10 @@ def mutter_scale(scale):
                             "org.gnome.Mutter.DisplayConfig")
     serial, monitors, logical, _ = config.GetCurrentState()
     layout, x = [], 0
-    for i, (spec, modes, _) in enumerate(monitors):
+    for i, (output, modes, _) in enumerate(monitors):
         mode = next(m for m in modes if m[6].get("is-current"))
         layout.append((dbus.Int32(x), dbus.Int32(0), dbus.Double(scale), dbus.UInt32(0),
-                       i == 0, [(spec[0], mode[0], {})]))
+                       i == 0, [(output[0], mode[0], {})]))
         x += int(mode[1] / scale)
     config.ApplyMonitorsConfig(serial, dbus.UInt32(1), layout, {})
     print("ok", flush=True)

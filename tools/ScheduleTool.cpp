@@ -1,5 +1,6 @@
 #include "ScheduleTool.h"
 
+#include "AtomicFile.h"
 #include "Calendar.h"
 #include "MarketCalendar.h"
 
@@ -153,45 +154,20 @@ std::string OutputFile(std::vector<std::string> &args)
     return file;
 }
 
-bool WriteFully(int fd, const std::string &text)
-{
-    for (size_t at = 0; at < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + at, text.size() - at);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        at += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // The whole text goes to a new file beside path, which then takes path's place in one step: the
 // bar never reads half a calendar, and a failure leaves the old one as it was.
-std::string ReplaceFile(const std::string &path, const std::string &text)
+std::string WriteCalendar(const std::string &path, const std::string &text)
 {
-    std::string temp = path + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return std::strerror(errno);
+    std::string target;
+    if (!LinkTarget(path, target))
+        return std::strerror(ELOOP);
     const mode_t mask = ::umask(0);
     ::umask(mask);
     struct stat old
     {
     };
-    const mode_t mode = ::stat(path.c_str(), &old) == 0 ? old.st_mode & 07777 : 0666 & ~mask;
-    int error = 0;
-    if (::fchmod(fd, mode) != 0 || !WriteFully(fd, text) || ::fsync(fd) != 0)
-        error = errno ? errno : EIO;
-    if (::close(fd) != 0 && !error)
-        error = errno;
-    if (!error && ::rename(temp.c_str(), path.c_str()) != 0)
-        error = errno;
-    if (error) {
-        ::unlink(temp.c_str());
-        return std::strerror(error);
-    }
-    return "";
+    const mode_t mode = ::stat(target.c_str(), &old) == 0 ? old.st_mode & 07777 : 0666 & ~mask;
+    return ReplaceFile(target, text, mode) ? "" : std::strerror(errno);
 }
 
 } // namespace
@@ -208,7 +184,7 @@ int RunScheduleTool(const std::vector<std::string> &args, std::ostream &out, std
         return 2;
     }
     if (!file.empty()) {
-        const std::string failure = ReplaceFile(file, text);
+        const std::string failure = WriteCalendar(file, text);
         if (failure.empty())
             return 0;
         err << "quorvane-schedule: cannot write " << file << ": " << failure << "\n";

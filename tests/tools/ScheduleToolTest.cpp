@@ -220,10 +220,15 @@ TEST(ScheduleTool, TheProgramWritesToStandardOutputOnly)
         {" 2026 2026 --closed 2026-03-14 -o " + file, 2, "", "# mine\n"},
         {" 2026 2028 -o " + dir + "/missing/schedule.txt", 1, "", "# mine\n"},
         {" 2026 2028 -o " + dir + "/taken", 1, "", "# mine\n"},
+        // A link to the calendar kept elsewhere stays a link.
+        {" 2026 2028 -o " + dir + "/link", 0, "", calendar},
     };
     for (const Case &c : cases) {
         // A folder in the way makes the last step fail after the calendar was written out.
-        ASSERT_EQ(system(("rm -rf " + dir + " && mkdir -p " + dir + "/taken/in").c_str()), 0);
+        ASSERT_EQ(system(("rm -rf " + dir + " && mkdir -p " + dir
+                      + "/taken/in && ln -s schedule.txt " + dir + "/link")
+                             .c_str()),
+            0);
         std::ofstream(file, std::ios::binary) << "# mine\n";
         const std::string command
             = std::string(QUORVANE_BIN_DIR "/quorvane-schedule") + c.args + " 2>/dev/null";
@@ -241,8 +246,9 @@ TEST(ScheduleTool, TheProgramWritesToStandardOutputOnly)
         std::stringstream text;
         text << written.rdbuf();
         EXPECT_EQ(text.str(), c.file.empty() ? "# mine\n" : c.file) << c.args;
-        EXPECT_EQ(
-            system(("test \"$(ls " + dir + " | tr '\\n' ' ')\" = 'schedule.txt taken '").c_str()),
+        EXPECT_EQ(system(("test -L " + dir + "/link && test \"$(ls " + dir
+                      + " | tr '\\n' ' ')\" = 'link schedule.txt taken '")
+                             .c_str()),
             0)
             << c.args;
     }

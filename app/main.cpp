@@ -64,10 +64,12 @@ int main(int argc, char **argv)
             [&form](QSessionManager &) { form.SessionEnding(); });
 
         // Ended from outside, the bar closes as "Close" would, without a report to wait on.
-        const TEndFromOutside ending(&form, [&form] {
+        const auto end = [&form] {
             form.SessionEnding();
             QCoreApplication::quit();
-        });
+        };
+        const TEndFromOutside ending(end);
+        form.Desktop().SetOnWindowDestroyed(&form, end);
 
         form.show();
         status = app.exec();

@@ -45,6 +45,9 @@ public:
     // Runs once, before the window is first shown: keeps it on every workspace, off the taskbar
     // and the pager, and of a kind the desktop leaves in place when it shows the desktop.
     virtual void PrepareWindow(QWidget *window) = 0;
+    // Runs gone, from the event loop, when another client destroys the window: no close request
+    // ever reaches it then.
+    virtual void SetOnWindowDestroyed(QWidget * /*window*/, std::function<void()> /*gone*/) { }
     // Whether the window's shape cuts what shows and what the pointer reaches. Where it does
     // not, the window's own geometry has to do the cutting.
     virtual bool ShapesHonoured() const { return true; }

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include <utility>
+
 namespace quorvane {
 
 namespace {
@@ -104,6 +106,11 @@ void TWlrootsDesktop::Changed()
         if (FChanged)
             FChanged();
     });
+}
+
+void TWlrootsDesktop::SetOnWindowDestroyed(QWidget *window, std::function<void()> gone)
+{
+    WatchDestroyedFromOutside(window, std::move(gone));
 }
 
 void TWlrootsDesktop::PrepareWindow(QWidget *window)

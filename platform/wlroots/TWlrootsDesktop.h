@@ -26,6 +26,7 @@ public:
     TMonitors Monitors() const override;
     void SetOnChanged(std::function<void()> changed) override;
     void PrepareWindow(QWidget *window) override;
+    void SetOnWindowDestroyed(QWidget *window, std::function<void()> gone) override;
     bool ShapesHonoured() const override { return false; }
     bool OpacityHonoured() const override { return false; }
     bool WindowManagerPlaces() const override { return false; }

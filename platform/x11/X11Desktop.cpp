@@ -11,6 +11,8 @@
 #include <cmath>
 #include <string>
 
+#include <utility>
+
 namespace quorvane {
 
 namespace {
@@ -100,6 +102,11 @@ void TX11Desktop::Changed(bool moved)
         FPlasma->Ask();
     // Many changes come at once (a panel moving sets its edges and the work area): one call.
     FNotify.start();
+}
+
+void TX11Desktop::SetOnWindowDestroyed(QWidget *window, std::function<void()> gone)
+{
+    WatchDestroyedFromOutside(window, std::move(gone));
 }
 
 void TX11Desktop::PrepareWindow(QWidget *window)

@@ -32,6 +32,7 @@ public:
     TMonitors Monitors() const override;
     void SetOnChanged(std::function<void()> changed) override;
     void PrepareWindow(QWidget *window) override;
+    void SetOnWindowDestroyed(QWidget *window, std::function<void()> gone) override;
     bool DesktopUnlocked() override { return FLock.DesktopUnlocked(); }
     void Flush() override;
 

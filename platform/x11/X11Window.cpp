@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace quorvane {
 
@@ -142,18 +143,55 @@ private:
     QWidget *FWindow;
 };
 
+class TDestroyWatch : public QAbstractNativeEventFilter
+{
+public:
+    TDestroyWatch(QWidget *window, std::function<void()> gone)
+        : FWindow(window)
+        , FGone(std::move(gone))
+    { }
+    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override
+    {
+        if (type != "xcb_generic_event_t")
+            return false;
+        const auto *event = static_cast<const xcb_generic_event_t *>(message);
+        // The toolkit destroys a window of its own only with the widget, or to make it anew
+        // under another id; either way the widget no longer holds the destroyed id.
+        if ((event->response_type & 0x7F) == XCB_DESTROY_NOTIFY
+            && static_cast<const xcb_destroy_notify_event_t *>(message)->window
+                == static_cast<xcb_window_t>(FWindow->internalWinId()))
+            // Once the toolkit is done with the event.
+            QTimer::singleShot(0, FWindow, FGone);
+        return false;
+    }
+
+private:
+    QWidget *FWindow;
+    std::function<void()> FGone;
+};
+
+template<class Watch> void WatchWhileAlive(QWidget *window, Watch *watch)
+{
+    qGuiApp->installNativeEventFilter(watch);
+    QObject::connect(window, &QObject::destroyed, qGuiApp, [watch] {
+        qGuiApp->removeNativeEventFilter(watch);
+        delete watch;
+    });
+}
+
 } // namespace
 
 void TrackTruePosition(QWidget *window)
 {
     if (!X11Connection())
         return;
-    auto *watch = new TPositionWatch(window);
-    qGuiApp->installNativeEventFilter(watch);
-    QObject::connect(window, &QObject::destroyed, qGuiApp, [watch] {
-        qGuiApp->removeNativeEventFilter(watch);
-        delete watch;
-    });
+    WatchWhileAlive(window, new TPositionWatch(window));
+}
+
+void WatchDestroyedFromOutside(QWidget *window, std::function<void()> gone)
+{
+    if (X11Connection())
+        WatchWhileAlive(window, new TDestroyWatch(window, std::move(gone)));
 }
 
 } // namespace quorvane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 class QWidget;
@@ -17,6 +18,10 @@ void SkipTaskbar(QWidget *window);
 // went, leaves the toolkit a stale position (menus at the screen's corner, moves sideways from
 // there). Does nothing off X11.
 void TrackTruePosition(QWidget *window);
+
+// Runs gone, from the event loop, when another client destroys the window behind the toolkit's
+// back: no close request ever reaches it then. Does nothing off X11.
+void WatchDestroyedFromOutside(QWidget *window, std::function<void()> gone);
 
 // Sends what the toolkit has queued for the X server now; does nothing off X11.
 void FlushWindowSystem();

@@ -59,8 +59,14 @@ void TClockSetWatch::Activated()
     // ECANCELED when the clock was set; a count if it was set past the far instant. Either read
     // leaves the descriptor quiet until the next set, so a failed re-arm cannot spin.
     std::uint64_t expirations = 0;
-    if (::read(FFd, &expirations, sizeof expirations) < 0 && errno == EAGAIN)
+    const ssize_t n = ::read(FFd, &expirations, sizeof expirations);
+    if (n < 0 && errno == EAGAIN)
         return;
+    // A given descriptor whose writer has gone stays readable for ever: no more to tell.
+    if (n == 0) {
+        FNotifier->setEnabled(false);
+        return;
+    }
     Arm();
     FOnSet();
 }

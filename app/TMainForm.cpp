@@ -4,6 +4,7 @@
 #include "IniFile.h"
 #include "MainLayout.h"
 #include "SettingRules.h"
+#include "TClockSetWatch.h"
 #include "TOptions.h"
 #include "TThrottledCall.h"
 
@@ -172,6 +173,14 @@ TMainForm::TMainForm(const TMainFormConfig &config)
         if (!FClosing)
             Timer11->start(0);
     };
+    // A set clock is seen at once, not at the next idle tick up to a second later; the tick
+    // itself tells a jump that needs a new synchronisation.
+    new TClockSetWatch(
+        [this] {
+            if (!FClosing)
+                Timer11->start(0);
+        },
+        this, config.ClockSetFd);
     // The pointer crossing the edge is weighed one auto-hide step later, as the polling did.
     AutoHideStep = new QTimer(this);
     AutoHideStep->setSingleShot(true);

@@ -36,6 +36,7 @@ struct TMainFormConfig
     ISntpSource *Sntp = nullptr; // the SNTP client when null
     const IFileSystem *Files = nullptr; // the POSIX file system when null
     IDesktop *Desktop = nullptr; // the platform's when null
+    int ClockSetFd = -1; // readable when the system clock is set; the kernel's timer when -1
 };
 
 // The bar: the clock, the countdown and the market state, its menu, timers and bounds.

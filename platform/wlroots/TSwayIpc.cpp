@@ -1,10 +1,11 @@
 #include "TSwayIpc.h"
 
+#include "TLocalSocket.h"
+
 #include <QDeadlineTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLocalSocket>
 #include <QTimer>
 
 #include <cstring>
@@ -30,21 +31,21 @@ QRect RectOf(const QJsonValue &value)
 TSwayIpc::TSwayIpc(const QString &socketPath, QObject *parent)
     : QObject(parent)
     , FPath(socketPath)
-    , FQuery(new QLocalSocket(this))
-    , FEvents(new QLocalSocket(this))
+    , FQuery(new TLocalSocket(this))
+    , FEvents(new TLocalSocket(this))
     , FLater(new QTimer(this))
 {
     // A bar shown or hidden is told before the compositor has laid the outputs out anew.
     FLater->setSingleShot(true);
     FLater->setInterval(500);
     connect(FLater, &QTimer::timeout, this, [this] { Refresh(); });
-    connect(FQuery, &QLocalSocket::readyRead, this, [this] { Received(FQuery, FQueryBuffer); });
-    connect(FEvents, &QLocalSocket::readyRead, this, [this] { Received(FEvents, FEventBuffer); });
+    FQuery->OnReadyRead = [this] { Received(FQuery, FQueryBuffer); };
+    FEvents->OnReadyRead = [this] { Received(FEvents, FEventBuffer); };
     // A reply that will never come must not hold every later refresh back.
-    connect(FQuery, &QLocalSocket::disconnected, this, [this] {
+    FQuery->OnDisconnected = [this] {
         FAwaited = 0;
         FQueryBuffer.clear();
-    });
+    };
 }
 
 TSwayIpc::~TSwayIpc() = default;
@@ -109,21 +110,17 @@ void TSwayIpc::Refresh()
             return;
         }
         // No answer in all that time: a new connection, and the question again.
-        FQuery->abort();
+        FQuery->Abort();
         FAwaited = 0;
     }
-    if (FQuery->state() != QLocalSocket::ConnectedState) {
+    if (!FQuery->Connected()) {
         FQueryBuffer.clear();
-        FQuery->abort();
-        FQuery->connectToServer(FPath);
-        // A local socket's connection is made or refused at once.
-        if (!FQuery->waitForConnected(100))
+        if (!FQuery->Connect(FPath))
             return;
     }
     FAwaited = 2;
     FAsked.start();
-    FQuery->write(Message(GetOutputs) + Message(GetWorkspaces));
-    FQuery->flush();
+    FQuery->Write(Message(GetOutputs) + Message(GetWorkspaces));
 }
 
 bool TSwayIpc::ReadNow(int ms)
@@ -131,7 +128,7 @@ bool TSwayIpc::ReadNow(int ms)
     const QDeadlineTimer deadline(ms);
     Refresh();
     while (FAwaited > 0 && !deadline.hasExpired())
-        if (!FQuery->waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+        if (!FQuery->WaitForReadyRead(static_cast<int>(deadline.remainingTime())))
             break;
     return FAwaited == 0 && !FOutputsReply.isEmpty();
 }
@@ -139,18 +136,16 @@ bool TSwayIpc::ReadNow(int ms)
 void TSwayIpc::Watch(std::function<void()> changed)
 {
     FChanged = std::move(changed);
-    FEvents->connectToServer(FPath);
-    if (!FEvents->waitForConnected(100))
+    if (!FEvents->Connect(FPath))
         return;
     // Outputs come and go as the toolkit's screens; an event kind the compositor does not
     // know fails the whole subscription (sway 1.7 has no "output").
-    FEvents->write(Message(Subscribe, R"(["workspace", "barconfig_update", "bar_state_update"])"));
-    FEvents->flush();
+    FEvents->Write(Message(Subscribe, R"(["workspace", "barconfig_update", "bar_state_update"])"));
 }
 
-void TSwayIpc::Received(QLocalSocket *socket, QByteArray &buffer)
+void TSwayIpc::Received(TLocalSocket *socket, QByteArray &buffer)
 {
-    buffer += socket->readAll();
+    buffer += socket->ReadAll();
     uint32_t type = 0;
     QByteArray payload;
     while (TakeMessage(buffer, type, payload)) {

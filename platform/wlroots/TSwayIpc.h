@@ -10,10 +10,11 @@
 #include <functional>
 #include <vector>
 
-class QLocalSocket;
 class QTimer;
 
 namespace quorvane {
+
+class TLocalSocket;
 
 // One output as the compositor lays it out: its whole rectangle and the part its bars and
 // docks leave to windows (the rectangle of the workspace shown there).
@@ -58,12 +59,12 @@ public:
         const QByteArray &outputs, const QByteArray &workspaces);
 
 private:
-    void Received(QLocalSocket *socket, QByteArray &buffer);
+    void Received(TLocalSocket *socket, QByteArray &buffer);
     void Apply();
 
     QString FPath;
-    QLocalSocket *FQuery = nullptr;
-    QLocalSocket *FEvents = nullptr;
+    TLocalSocket *FQuery = nullptr;
+    TLocalSocket *FEvents = nullptr;
     QTimer *FLater = nullptr;
     QByteArray FQueryBuffer, FEventBuffer;
     QByteArray FOutputsReply, FWorkspacesReply;

@@ -29,11 +29,13 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -468,7 +470,11 @@ TEST(MainForm, TheScreenLockIsAskedOnlyWhenTheBarWouldMove)
 TEST(MainForm, TicksWriteTheLabelsOnlyWhenTheyChange)
 {
     App app;
-    TMainForm form(app.Config());
+    int clockSet[2];
+    ASSERT_EQ(::pipe2(clockSet, O_CLOEXEC | O_NONBLOCK), 0);
+    TMainFormConfig config = app.Config();
+    config.ClockSetFd = clockSet[0];
+    TMainForm form(config);
     form.show();
     app.clock.now = 46364.0 + 14.0 / 24 + 0.5 * kSecond;
     form.Engine().Timer11Timer();
@@ -487,6 +493,19 @@ TEST(MainForm, TicksWriteTheLabelsOnlyWhenTheyChange)
     EXPECT_EQ(form.LabelWrites(), writes + 1);
     EXPECT_EQ(form.l1->text(), "0:29:58");
     EXPECT_EQ(app.sntp.calls.size(), 2u) << "the first tick synchronises twice";
+
+    // The system clock set an hour on: the texts follow without waiting for the next tick, and
+    // the jump synchronises again.
+    form.Timer11->stop();
+    app.clock.now += 1.0 / 24;
+    ASSERT_EQ(::write(clockSet[1], "x", 1), 1);
+    QElapsedTimer waited;
+    waited.start();
+    while (form.DateLabel1->text() != "EST 10:00 AM" && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    EXPECT_EQ(form.DateLabel1->text(), "EST 10:00 AM");
+    EXPECT_EQ(app.sntp.calls.size(), 3u);
+    ::close(clockSet[1]);
 }
 
 TEST(MainForm, RefreshScheduleReadsTheLocalFileAndNeverDownloads)

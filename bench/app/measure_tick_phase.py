@@ -24,6 +24,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from measure_bar import switches  # noqa: E402
 from measure_network import SntpServer, schedule_text, start_xvfb  # noqa: E402
 
 AHEAD = 0.437
@@ -73,20 +74,6 @@ def summary(ms):
     worst = max(s, key=abs)
     return "median %6.1f  p90 %6.1f  max %6.1f ms  (n=%d)" % (
         s[len(s) // 2], s[min(len(s) - 1, int(len(s) * 0.9))], worst, len(s))
-
-
-def switches(pid):
-    """Context switches of all the bar's threads: (wake-ups, preemptions). A thread that sleeps
-    and wakes counts a voluntary switch; preemptions depend on what else the machine runs."""
-    woke = preempted = 0
-    for task in os.listdir("/proc/%d/task" % pid):
-        with open("/proc/%d/task/%s/status" % (pid, task)) as f:
-            for line in f:
-                if line.startswith("voluntary_ctxt_switches"):
-                    woke += int(line.split()[1])
-                elif line.startswith("nonvoluntary_ctxt_switches"):
-                    preempted += int(line.split()[1])
-    return woke, preempted
 
 
 def run_case(exe, phase_watch, display, ini, phase, seconds, measure_wakeups):

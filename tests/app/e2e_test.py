@@ -369,6 +369,9 @@ def main():
                      "the place written as the drag ended", proc)
             if ending == "SIGTERM":
                 drag(left + 50, left)
+                # A log-out comes long after the hand has let go: the bar has taken its place.
+                wait_for(lambda: geometry(wid, display)[0] == left - 150, 30,
+                         "the bar where the second drag left it", proc)
                 proc.terminate()
                 expected = left - 150
             else:

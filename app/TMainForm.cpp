@@ -4,6 +4,7 @@
 #include "IniFile.h"
 #include "MainLayout.h"
 #include "SettingRules.h"
+#include "TBarLabel.h"
 #include "TClockSetWatch.h"
 #include "TOptions.h"
 #include "TThrottledCall.h"
@@ -14,7 +15,6 @@
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScreen>
@@ -60,9 +60,9 @@ QFont Tahoma(bool bold, int pixels)
     return f;
 }
 
-QLabel *MakeLabel(QWidget *parent, const char *name, const QFont &font, bool fillBackground)
+TBarLabel *MakeLabel(QWidget *parent, const char *name, const QFont &font, bool fillBackground)
 {
-    auto *label = new QLabel(parent);
+    auto *label = new TBarLabel(parent);
     label->setObjectName(QLatin1String(name));
     label->setFont(font);
     QPalette p = label->palette();
@@ -145,7 +145,6 @@ TMainForm::TMainForm(const TMainFormConfig &config)
     setAttribute(Qt::WA_AlwaysShowToolTips);
     Label1 = MakeLabel(this, "Label1", Tahoma(false, 9), false);
     Label1->setText(L1(config.VendorCaption));
-    Label1->adjustSize();
     Label1->setCursor(Qt::PointingHandCursor);
     for (QWidget *w : {static_cast<QWidget *>(DateLabel1), static_cast<QWidget *>(l1),
              static_cast<QWidget *>(l2), static_cast<QWidget *>(Label1)})
@@ -281,7 +280,7 @@ void TMainForm::PlacementEnded()
     FBoundsWrite->Request();
 }
 
-QLabel *TMainForm::LabelOf(Label label) const
+TBarLabel *TMainForm::LabelOf(Label label) const
 {
     switch (label) {
     case Label::Clock:
@@ -301,9 +300,8 @@ std::string TMainForm::Text(Label label) const
 void TMainForm::SetText(Label label, const std::string &text)
 {
     FTexts[static_cast<int>(label)] = text;
-    QLabel *l = LabelOf(label);
+    TBarLabel *l = LabelOf(label);
     l->setText(L1(text));
-    l->adjustSize();
     if (label == Label::Status)
         l->setToolTip(text == ScheduleNeedsUpdate ? ExtendScheduleHint(FConfig.AppDir) : QString());
     if (label != Label::Clock)
@@ -319,7 +317,7 @@ TColor TMainForm::Color(Label) const
 void TMainForm::SetColor(Label label, TColor color)
 {
     FStatusColor = color;
-    QLabel *l = LabelOf(label);
+    TBarLabel *l = LabelOf(label);
     QPalette p = l->palette();
     p.setColor(QPalette::WindowText, FromTColor(color));
     l->setPalette(p);
@@ -339,11 +337,10 @@ void TMainForm::FormResize()
     l2->move(l2->x(), h - 12);
     int points, buttonTop;
     if (FontForHeight(h, points, buttonTop)) {
-        for (QLabel *l : {DateLabel1, l1}) {
+        for (TBarLabel *l : {DateLabel1, l1}) {
             QFont f = l->font();
             f.setPixelSize(PointsToPixels(points));
             l->setFont(f);
-            l->adjustSize();
         }
         SpeedButton1->move(9, buttonTop);
     }

@@ -13,13 +13,13 @@
 #include <memory>
 #include <string>
 
-class QLabel;
 class QMenu;
 class QTimer;
 class QToolButton;
 
 namespace quorvane {
 
+class TBarLabel;
 class TOptions;
 class TThrottledCall;
 
@@ -84,7 +84,7 @@ public:
     int LabelWrites() const { return FLabelWrites; }
 
     QToolButton *SpeedButton1;
-    QLabel *DateLabel1, *l1, *l2, *Label1;
+    TBarLabel *DateLabel1, *l1, *l2, *Label1;
     QMenu *pm = nullptr;
     QTimer *Timer11, *Timer1Refresh, *AutoHideStep;
     static constexpr int AutoHideStepMs = 200;
@@ -111,7 +111,7 @@ private:
     void KeepOnScreen();
     void ArmTick();
     void PlaceRightAligned();
-    QLabel *LabelOf(Label label) const;
+    TBarLabel *LabelOf(Label label) const;
 
     TMainFormConfig FConfig;
     TSystemClock FSystemClock;

@@ -8,6 +8,7 @@
 #include "net/sntp/ScriptedSntpServer.h"
 #include "platform/FakeDesktop.h"
 
+#include "TBarLabel.h"
 #include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -16,7 +17,6 @@
 #include <QEnterEvent>
 #include <QEventLoop>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>

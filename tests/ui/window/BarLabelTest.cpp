@@ -1,0 +1,97 @@
+#include "TBarLabel.h"
+
+#include <QLabel>
+#include <QPixmap>
+
+#include <gtest/gtest.h>
+
+using namespace quorvane;
+
+namespace {
+
+QFont BarFont(bool bold, int pixels)
+{
+    QFont f;
+    f.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans")});
+    f.setBold(bold);
+    f.setPixelSize(pixels);
+    return f;
+}
+
+template<class L> void Dress(L &label, const QFont &font, Qt::Alignment align, QColor ink)
+{
+    QPalette p = label.palette();
+    p.setColor(QPalette::WindowText, ink);
+    p.setColor(QPalette::Window, QColor(0x20, 0x20, 0x28));
+    label.setPalette(p);
+    label.setAutoFillBackground(true);
+    label.setFont(font);
+    label.setAlignment(align);
+}
+
+} // namespace
+
+// The bar's own label must look exactly like the general label it stands in for: the same size
+// for every text (the bar places them right-aligned by it) and the same pixels.
+TEST(BarLabel, SizedAndDrawnAsAPlainTextLabel)
+{
+    const Qt::Alignment right = Qt::AlignRight | Qt::AlignTop;
+    const Qt::Alignment plain = Qt::AlignLeft | Qt::AlignVCenter;
+    struct Row
+    {
+        const char *text;
+        bool bold;
+        int pixels;
+        Qt::Alignment align;
+        QColor ink;
+    };
+    const Row rows[] = {
+        {"0:29:59", true, 16, right, Qt::white},
+        {"11:11:11", true, 16, right, Qt::white},
+        {"--:--:--", true, 16, right, Qt::white},
+        {"EST 09:00 AM", true, 16, plain, Qt::white},
+        {"EDT 11:59 PM", true, 27, plain, Qt::white},
+        {"1:01:11", true, 40, right, Qt::white},
+        {"Market Closed", true, 12, right, QColor(255, 0, 0)},
+        {"Market Open", true, 12, right, QColor(0, 255, 0)},
+        {"The schedule needs update", true, 12, right, Qt::white},
+        {"Pre-Market", true, 9, right, QColor(255, 255, 0)},
+        {"Caption of the desk ", false, 12, plain, Qt::white},
+        {"", true, 16, right, Qt::white},
+    };
+    for (const Row &r : rows) {
+        QLabel general;
+        TBarLabel own;
+        Dress(general, BarFont(r.bold, r.pixels), r.align, r.ink);
+        Dress(own, BarFont(r.bold, r.pixels), r.align, r.ink);
+        // Set through a longer text first, as the bar does all day: the size follows the text.
+        for (const QString &text :
+            {QStringLiteral("10:00:00 and more"), QString::fromLatin1(r.text)}) {
+            general.setText(text);
+            general.adjustSize();
+            own.setText(text);
+            own.adjustSize();
+        }
+        ASSERT_EQ(own.size(), general.size()) << r.text << " at " << r.pixels;
+        EXPECT_EQ(own.grab().toImage(), general.grab().toImage()) << r.text << " at " << r.pixels;
+    }
+}
+
+// The bar scales its fonts with its height after the texts are set.
+TEST(BarLabel, AFontChangeResizesAndRedrawsTheText)
+{
+    QLabel general;
+    TBarLabel own;
+    for (int pixels : {16, 27}) {
+        Dress(general, BarFont(true, 16), Qt::AlignRight | Qt::AlignTop, Qt::white);
+        Dress(own, BarFont(true, 16), Qt::AlignRight | Qt::AlignTop, Qt::white);
+        general.setText(QStringLiteral("6:29:58"));
+        own.setText(QStringLiteral("6:29:58"));
+        general.setFont(BarFont(true, pixels));
+        own.setFont(BarFont(true, pixels));
+        general.adjustSize();
+        own.adjustSize();
+        ASSERT_EQ(own.size(), general.size()) << pixels;
+        EXPECT_EQ(own.grab().toImage(), general.grab().toImage()) << pixels;
+    }
+}

@@ -27,6 +27,8 @@ void TBarLabel::setText(const QString &text)
     if (text == FText)
         return;
     FText = text;
+    // What a screen reader reads of a label is its text.
+    setAccessibleName(text);
     Shape();
     update();
 }

@@ -1,5 +1,6 @@
 #include "TBarLabel.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QPixmap>
 
@@ -74,6 +75,9 @@ TEST(BarLabel, SizedAndDrawnAsAPlainTextLabel)
         }
         ASSERT_EQ(own.size(), general.size()) << r.text << " at " << r.pixels;
         EXPECT_EQ(own.grab().toImage(), general.grab().toImage()) << r.text << " at " << r.pixels;
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(&own)->text(QAccessible::Name),
+            QAccessible::queryAccessibleInterface(&general)->text(QAccessible::Name))
+            << r.text;
     }
 }
 

@@ -381,6 +381,7 @@ TEST(MainForm, AutoHideAndTheDisplaySettings)
     TMainForm form(app.Config());
     form.show();
     form.SetPointerInside(false);
+    EXPECT_TRUE(form.Settings().findChildren<QWidget *>().isEmpty()) << "controls nobody sees";
     // Closed, 30 minutes before the opening: retracted only while auto-hide is on.
     app.clock.now = 46364.0 + 14.0 / 24;
     form.AutoHideTimerTimer();

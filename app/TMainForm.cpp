@@ -116,7 +116,7 @@ TMainForm::TMainForm(const TMainFormConfig &config)
     FSntp.SetGuard([](const std::function<void()> &f) { Guarded(f); });
     FHttp.SetGuard([](const std::function<void()> &f) { Guarded(f); });
     ISntpSource *sntp = config.Sntp ? config.Sntp : &FSntp;
-    FSettings = new TOptions(sntp, this);
+    FSettings = new TOptions(sntp, this, TOptions::Kind::Store);
     TEngineServices services;
     services.Clock = config.Clock ? config.Clock : &FSystemClock;
     services.Settings = FSettings;

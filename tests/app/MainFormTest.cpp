@@ -1,6 +1,7 @@
 #include "ErrorReport.h"
 #include "Exception.h"
 #include "MainLayout.h"
+#include "TBarLabel.h"
 #include "TMainForm.h"
 #include "TOptions.h"
 #include "engine/Fakes.h"
@@ -8,16 +9,13 @@
 #include "net/sntp/ScriptedSntpServer.h"
 #include "platform/FakeDesktop.h"
 
-#include "TBarLabel.h"
 #include <QApplication>
-#include <QCheckBox>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QEnterEvent>
 #include <QEventLoop>
 #include <QGuiApplication>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -48,6 +46,13 @@ std::string Slurp(const std::string &path)
     std::stringstream s;
     s << f.rdbuf();
     return s.str();
+}
+
+// Settings as a user's file holds them: written to options.ini and read by the live store.
+void SetSettings(TMainForm &form, const std::string &lines)
+{
+    std::ofstream(form.IniPath()) << "[Quorvane]\n" << lines;
+    form.Settings().LoadFromIni(form.IniPath());
 }
 
 // A program folder with a schedule, and the fakes a main window is built from.
@@ -376,22 +381,22 @@ TEST(MainForm, AutoHideAndTheDisplaySettings)
     TMainForm form(app.Config());
     form.show();
     form.SetPointerInside(false);
-    TOptions &s = form.Settings();
+    EXPECT_TRUE(form.Settings().findChildren<QWidget *>().isEmpty()) << "controls nobody sees";
     // Closed, 30 minutes before the opening: retracted only while auto-hide is on.
     app.clock.now = 46364.0 + 14.0 / 24;
     form.AutoHideTimerTimer();
     EXPECT_EQ(form.y(), 0);
     EXPECT_EQ(form.FadeMin(), 155);
-    s.cb2->setChecked(true);
+    SetSettings(form, "AutoHide=1\n");
     form.AutoHideTimerTimer();
     EXPECT_EQ(form.y(), 4 - 34);
-    s.cb2->setChecked(false);
+    SetSettings(form, "AutoHide=0\n");
     form.AutoHideTimerTimer();
     EXPECT_EQ(form.y(), 0) << "switching auto-hide off reveals within one step";
 
     // With auto-hide on and no tick, the pointer leaving retracts the bar and coming back over
     // its strip reveals it, each one auto-hide step after the crossing.
-    s.cb2->setChecked(true);
+    SetSettings(form, "AutoHide=1\n");
     form.Timer11->stop();
     auto waitFor = [&form](int top) {
         QElapsedTimer waited;
@@ -419,15 +424,14 @@ TEST(MainForm, AutoHideAndTheDisplaySettings)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
     EXPECT_FALSE(form.AutoHideStep->isActive());
     EXPECT_EQ(form.y(), 0) << "retracted under the pointer";
-    s.cb2->setChecked(false);
+    SetSettings(form, "AutoHide=0\n");
     form.AutoHideTimerTimer();
 
-    s.cb3->setChecked(false);
-    s.ed5->setText("0");
+    SetSettings(form, "ShowEasternTime=0\nTransparency=0\n");
     form.AutoHideTimerTimer();
     EXPECT_FALSE(form.DateLabel1->isVisibleTo(&form));
     EXPECT_EQ(form.FadeMin(), 255);
-    s.cb3->setChecked(true);
+    SetSettings(form, "ShowEasternTime=1\n");
     form.AutoHideTimerTimer();
     EXPECT_TRUE(form.DateLabel1->isVisibleTo(&form));
 }
@@ -442,7 +446,7 @@ TEST(MainForm, TheScreenLockIsAskedOnlyWhenTheBarWouldMove)
     TMainForm form(config);
     form.show();
     form.Timer11->stop();
-    form.Settings().cb2->setChecked(true);
+    SetSettings(form, "AutoHide=1\n");
     struct Row
     {
         const char *what;

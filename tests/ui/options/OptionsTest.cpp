@@ -25,6 +25,13 @@
 
 using namespace quorvane;
 
+namespace quorvane {
+void PrintTo(TOptions::Kind kind, std::ostream *os)
+{
+    *os << (kind == TOptions::Kind::Dialog ? "Dialog" : "Store");
+}
+} // namespace quorvane
+
 namespace {
 int gReplaces = 0;
 }
@@ -40,13 +47,23 @@ extern "C" int rename(const char *from, const char *to) noexcept
 
 namespace {
 
-std::vector<int> Checked(const QListWidget *list)
+// The minutes of the ticked items of one alarm list, as the instance holds them.
+std::vector<int> Checked(const TOptions &o, bool closing)
 {
+    const TOptionValues &v = o.Values();
     std::vector<int> n;
-    for (int i = 0; i < list->count(); ++i)
-        if (list->item(i)->checkState() == Qt::Checked)
-            n.push_back(AlarmItemMinutes(list->item(i)->text().toStdString()));
+    for (size_t i = 0; i < TOptionValues::AlarmItems; ++i)
+        if ((closing ? v.clb2 : v.clb1)[i])
+            n.push_back(AlarmItemMinutes(
+                (closing ? TOptionValues::ClosingItems : TOptionValues::OpeningItems)[i]));
     return n;
+}
+
+template<class T> void Set(TOptions &o, T TOptionValues::*member, const T &value)
+{
+    TOptionValues v = o.Values();
+    v.*member = value;
+    o.SetValues(v);
 }
 
 std::string Slurp(const std::string &path)
@@ -64,11 +81,20 @@ struct Dir
     void Write(const std::string &text) { std::ofstream(ini, std::ios::binary) << text; }
 };
 
+// Loading, saving and the getters follow the same rules in the dialog and in the store.
+class Both : public testing::TestWithParam<TOptions::Kind>
+{
+};
+
+INSTANTIATE_TEST_SUITE_P(Options, Both,
+    testing::Values(TOptions::Kind::Dialog, TOptions::Kind::Store),
+    [](const auto &row) { return testing::PrintToString(row.param); });
+
 } // namespace
 
-TEST(Options, FreshDefaults)
+TEST_P(Both, FreshDefaults)
 {
-    TOptions o(nullptr);
+    TOptions o(nullptr, nullptr, GetParam());
     EXPECT_TRUE(o.UseSNTP());
     EXPECT_EQ(o.SNTPServer(), TOptions::DefaultServer);
     EXPECT_EQ(o.SNTPPort(), 123);
@@ -77,20 +103,28 @@ TEST(Options, FreshDefaults)
     EXPECT_EQ(o.AlwaysShowXMinutesBeforeClosing(), 60);
     EXPECT_TRUE(o.ShowEasternTime());
     EXPECT_EQ(o.Transparency(), 50);
-    EXPECT_EQ(Checked(o.clb1), (std::vector<int> {0, 15}));
-    EXPECT_EQ(Checked(o.clb2), (std::vector<int> {0, 60}));
-    EXPECT_EQ(o.clb1->item(1)->text(), "1 minute before opening");
-    EXPECT_EQ(o.cb1->text(), "Use SNTP serrver");
+    EXPECT_EQ(Checked(o, false), (std::vector<int> {0, 15}));
+    EXPECT_EQ(Checked(o, true), (std::vector<int> {0, 60}));
     EXPECT_FALSE(o.ExtendedHours());
-    // 685 and the one line of the extended-hours box.
-    EXPECT_EQ(o.ScrollBox1->widget()->height(), 708);
+    const bool dialog = GetParam() == TOptions::Kind::Dialog;
+    EXPECT_EQ(o.findChildren<QWidget *>().isEmpty(), !dialog) << "a store builds no controls";
+    if (dialog) {
+        EXPECT_EQ(o.clb1->item(6)->checkState(), Qt::Checked) << "15 minutes before opening";
+        EXPECT_EQ(o.clb1->item(1)->text(), "1 minute before opening");
+        EXPECT_EQ(o.cb1->text(), "Use SNTP serrver");
+        EXPECT_EQ(o.ed3->text(), "15");
+        // 685 and the one line of the extended-hours box.
+        EXPECT_EQ(o.ScrollBox1->widget()->height(), 708);
+    }
 }
 
-TEST(Options, AlarmBoxesAnswerForTheirOwnMinuteCountsOnly)
+TEST_P(Both, AlarmBoxesAnswerForTheirOwnMinuteCountsOnly)
 {
-    TOptions o(nullptr);
-    o.clb2->item(1)->setCheckState(Qt::Checked); // 1 minute before closing
-    o.clb1->item(6)->setCheckState(Qt::Unchecked); // 15 minutes before opening
+    TOptions o(nullptr, nullptr, GetParam());
+    TOptionValues v = o.Values();
+    v.clb2[1] = true; // 1 minute before closing
+    v.clb1[6] = false; // 15 minutes before opening
+    o.SetValues(v);
     struct Row
     {
         int32_t minutes;
@@ -105,7 +139,7 @@ TEST(Options, AlarmBoxesAnswerForTheirOwnMinuteCountsOnly)
         EXPECT_EQ(o.AlarmBox(r.minutes, r.closing), r.box) << r.minutes << " " << r.closing;
 }
 
-TEST(Options, LoadingEdgeCases)
+TEST_P(Both, LoadingEdgeCases)
 {
     struct Case
     {
@@ -142,33 +176,35 @@ TEST(Options, LoadingEdgeCases)
     for (const Case &c : cases) {
         Dir d;
         d.Write(c.ini);
-        TOptions o(nullptr);
+        TOptions o(nullptr, nullptr, GetParam());
         o.LoadFromIni(d.ini);
         EXPECT_EQ(o.UseSNTP(), c.useSntp) << c.what;
         EXPECT_EQ(o.SNTPServer(), c.server) << c.what;
         EXPECT_EQ(o.SNTPPort(), c.port) << c.what;
         EXPECT_EQ(o.Transparency(), c.transparency) << c.what;
-        EXPECT_EQ(o.ed5->text().toStdString(), std::to_string(c.transparency)) << c.what;
-        EXPECT_EQ(Checked(o.clb1), c.opening) << c.what;
-        EXPECT_EQ(Checked(o.clb2), c.closing) << c.what;
+        EXPECT_EQ(o.Values().ed5, std::to_string(c.transparency)) << c.what;
+        EXPECT_EQ(Checked(o, false), c.opening) << c.what;
+        EXPECT_EQ(Checked(o, true), c.closing) << c.what;
     }
     // A missing server key leaves the field as it was.
     Dir d;
     d.Write(w);
-    TOptions o(nullptr);
-    o.Edit1->setText("typed.example.test");
+    TOptions o(nullptr, nullptr, GetParam());
+    Set(o, &TOptionValues::Edit1, std::string("typed.example.test"));
     o.LoadFromIni(d.ini);
     EXPECT_EQ(o.SNTPServer(), "typed.example.test");
 }
 
-TEST(Options, SavesEveryKeyInOrderAndRoundTrips)
+TEST_P(Both, SavesEveryKeyInOrderAndRoundTrips)
 {
     Dir d;
     d.Write("; mine\n[Quorvane]\nLeft=5\nHeight=34\nWidth=240\n");
-    TOptions o(nullptr);
-    o.ed1->setText("letters");
-    o.ed5->setText("250");
-    o.clb1->item(3)->setCheckState(Qt::Checked);
+    TOptions o(nullptr, nullptr, GetParam());
+    TOptionValues v = o.Values();
+    v.ed1 = "letters";
+    v.ed5 = "250";
+    v.clb1[3] = true;
+    o.SetValues(v);
     // The whole save is one replace of the file, not one per key.
     gReplaces = 0;
     o.SaveToIni(d.ini);
@@ -188,22 +224,22 @@ TEST(Options, SavesEveryKeyInOrderAndRoundTrips)
                   "ExtendedHours=0\n"),
         std::string::npos)
         << text;
-    TOptions back(nullptr);
+    TOptions back(nullptr, nullptr, GetParam());
     back.LoadFromIni(d.ini);
-    EXPECT_EQ(back.ed1->text(), "123");
-    EXPECT_EQ(Checked(back.clb1), (std::vector<int> {0, 3, 15}));
+    EXPECT_EQ(back.Values().ed1, "123");
+    EXPECT_EQ(Checked(back, false), (std::vector<int> {0, 3, 15}));
 }
 
-TEST(Options, AFieldWritesOneKeyWhateverIsPastedIntoIt)
+TEST_P(Both, AFieldWritesOneKeyWhateverIsPastedIntoIt)
 {
-    const std::tuple<QLineEdit * TOptions::*, QString, const char *> rows[]
-        = {{&TOptions::Edit1, "time.example.test\nUseSNTP=0", "\nSNTPServer=time.example.test\n"},
-            {&TOptions::ed1, QString("123") + QChar(0) + "AutoHide=1", "\nSNTPPort=123\n"},
-            {&TOptions::ed4, "30\r[Other]", "\nAlwaysShowXMinutesBeforeClosing=30\n"}};
+    const std::tuple<std::string TOptionValues::*, std::string, const char *> rows[] = {
+        {&TOptionValues::Edit1, "time.example.test\nUseSNTP=0", "\nSNTPServer=time.example.test\n"},
+        {&TOptionValues::ed1, std::string("123\0AutoHide=1", 14), "\nSNTPPort=123\n"},
+        {&TOptionValues::ed4, "30\r[Other]", "\nAlwaysShowXMinutesBeforeClosing=30\n"}};
     for (const auto &[field, typed, written] : rows) {
         Dir d;
-        TOptions o(nullptr);
-        (o.*field)->setText(typed);
+        TOptions o(nullptr, nullptr, GetParam());
+        Set(o, field, typed);
         o.SaveToIni(d.ini);
         const std::string text = Slurp(d.ini);
         EXPECT_NE(text.find(written), std::string::npos) << text;
@@ -212,12 +248,12 @@ TEST(Options, AFieldWritesOneKeyWhateverIsPastedIntoIt)
     }
 }
 
-TEST(Options, AFailedSaveChangesNothingAndSaysSo)
+TEST_P(Both, AFailedSaveChangesNothingAndSaysSo)
 {
     Dir d;
     d.Write("[Quorvane]\nLeft=5\n");
     chmod(d.ini.c_str(), 0444);
-    TOptions o(nullptr);
+    TOptions o(nullptr, nullptr, GetParam());
     try {
         o.SaveToIni(d.ini);
         FAIL() << "saved to a read-only file";
@@ -231,7 +267,7 @@ TEST(Options, AFailedSaveChangesNothingAndSaysSo)
 TEST(Options, DialogButtonsAndTheSequence)
 {
     Dir d;
-    TOptions dialog(nullptr), settings(nullptr);
+    TOptions dialog(nullptr), settings(nullptr, nullptr, TOptions::Kind::Store);
     // Cancel after editing, with no file: nothing saved, the edits stay in the dialog.
     EXPECT_FALSE(RunOptionsSequence(dialog, settings, d.ini, [](TOptions &o) {
         o.Edit1->setText("edited.example.test");

@@ -23,7 +23,6 @@
 #include <QUrl>
 
 #include <algorithm>
-#include <cmath>
 #include <functional>
 #include <unistd.h>
 
@@ -40,58 +39,6 @@ QColor FromTColor(TColor c)
 {
     return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
         static_cast<int>((c >> 16) & 0xFF));
-}
-
-// Font sizes are given at 96 pixels per inch: 12 points is 16 pixels.
-int PointsToPixels(int points)
-{
-    return static_cast<int>(std::lround(points * 96.0 / 72.0));
-}
-
-// Tahoma where the desktop has it; otherwise a face of about its width, so the clock and the
-// countdown keep apart on a narrow bar.
-QFont Tahoma(bool bold, int pixels)
-{
-    QFont f;
-    f.setFamilies(
-        {QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
-    f.setBold(bold);
-    f.setPixelSize(pixels);
-    return f;
-}
-
-TBarLabel *MakeLabel(QWidget *parent, const char *name, const QFont &font, bool fillBackground)
-{
-    auto *label = new TBarLabel(parent);
-    label->setObjectName(QLatin1String(name));
-    label->setFont(font);
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, Qt::white);
-    p.setColor(QPalette::Window, TBaseMainForm::Background);
-    label->setPalette(p);
-    label->setAutoFillBackground(fillBackground);
-    label->setMouseTracking(true);
-    return label;
-}
-
-// A path as one word for the shell.
-std::string Quoted(const std::string &path)
-{
-    std::string q = "'";
-    for (char c : path)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-// What the status label tells when the schedule has run out: the command that writes ten more
-// years of it in place.
-QString ExtendScheduleHint(const std::string &appDir)
-{
-    const int year = QDate::currentDate().year();
-    return L1("The schedule has no session ahead. Write one for " + std::to_string(year) + " to "
-        + std::to_string(year + 10) + " with\n" + Quoted(appDir + "quorvane-schedule") + " "
-        + std::to_string(year) + " " + std::to_string(year + 10) + " -o "
-        + Quoted(appDir + "schedule.txt") + "\nthen choose \"Refresh Schedule\".");
 }
 
 int ScreenWidth()
@@ -135,15 +82,15 @@ TMainForm::TMainForm(const TMainFormConfig &config)
     SpeedButton1->setIcon(MenuButtonIcon());
     SpeedButton1->setIconSize(QSize(20, 20));
     SpeedButton1->setGeometry(9, 1, 21, 22);
-    DateLabel1 = MakeLabel(this, "DateLabel1", Tahoma(true, PointsToPixels(12)), true);
+    DateLabel1 = MakeBarLabel(this, "DateLabel1", Tahoma(true, PointsToPixels(12)), true);
     DateLabel1->move(33, 2);
-    l1 = MakeLabel(this, "l1", Tahoma(true, PointsToPixels(12)), true);
+    l1 = MakeBarLabel(this, "l1", Tahoma(true, PointsToPixels(12)), true);
     l1->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    l2 = MakeLabel(this, "l2", Tahoma(true, 9), true);
+    l2 = MakeBarLabel(this, "l2", Tahoma(true, 9), true);
     l2->setAlignment(Qt::AlignRight | Qt::AlignTop);
     // By default tool tips show only in the active window, which the bar never is.
     setAttribute(Qt::WA_AlwaysShowToolTips);
-    Label1 = MakeLabel(this, "Label1", Tahoma(false, 9), false);
+    Label1 = MakeBarLabel(this, "Label1", Tahoma(false, 9), false);
     Label1->setText(L1(config.VendorCaption));
     Label1->setCursor(Qt::PointingHandCursor);
     for (QWidget *w : {static_cast<QWidget *>(DateLabel1), static_cast<QWidget *>(l1),
@@ -303,7 +250,9 @@ void TMainForm::SetText(Label label, const std::string &text)
     TBarLabel *l = LabelOf(label);
     l->setText(L1(text));
     if (label == Label::Status)
-        l->setToolTip(text == ScheduleNeedsUpdate ? ExtendScheduleHint(FConfig.AppDir) : QString());
+        l->setToolTip(text == ScheduleNeedsUpdate
+                ? ExtendScheduleHint(FConfig.AppDir, QDate::currentDate().year())
+                : QString());
     if (label != Label::Clock)
         PlaceRightAligned();
     ++FLabelWrites;

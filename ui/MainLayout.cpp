@@ -1,5 +1,8 @@
 #include "MainLayout.h"
 
+#include "TBarLabel.h"
+#include "TBaseMainForm.h"
+
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
@@ -8,6 +11,19 @@
 #include <cmath>
 
 namespace quorvane {
+
+namespace {
+
+// A path as one word for the shell.
+std::string Quoted(const std::string &path)
+{
+    std::string q = "'";
+    for (char c : path)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+} // namespace
 
 bool FontForHeight(int height, int &points, int &buttonTop)
 {
@@ -74,6 +90,50 @@ QIcon MenuButtonIcon()
 QPixmap MenuButtonPicture()
 {
     return QPixmap::fromImage(MenuButtonImage(20));
+}
+
+// Font sizes are given at 96 pixels per inch: 12 points is 16 pixels.
+int PointsToPixels(int points)
+{
+    return static_cast<int>(std::lround(points * 96.0 / 72.0));
+}
+
+// Tahoma where the desktop has it; otherwise a face of about its width, so the clock and the
+// countdown keep apart on a narrow bar.
+QFont Tahoma(bool bold, int pixels)
+{
+    QFont f;
+    f.setFamilies(
+        {QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    f.setBold(bold);
+    f.setPixelSize(pixels);
+    return f;
+}
+
+TBarLabel *MakeBarLabel(QWidget *parent, const char *name, const QFont &font, bool fillBackground)
+{
+    auto *label = new TBarLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    label->setFont(font);
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, Qt::white);
+    p.setColor(QPalette::Window, TBaseMainForm::Background);
+    label->setPalette(p);
+    label->setAutoFillBackground(fillBackground);
+    label->setMouseTracking(true);
+    return label;
+}
+
+// What the status label tells when the schedule has run out: the command that writes ten more
+// years of it in place.
+QString ExtendScheduleHint(const std::string &appDir, int year)
+{
+    const std::string text
+        = ("The schedule has no session ahead. Write one for " + std::to_string(year) + " to "
+            + std::to_string(year + 10) + " with\n" + Quoted(appDir + "quorvane-schedule") + " "
+            + std::to_string(year) + " " + std::to_string(year + 10) + " -o "
+            + Quoted(appDir + "schedule.txt") + "\nthen choose \"Refresh Schedule\".");
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 } // namespace quorvane

@@ -1,12 +1,28 @@
 #pragma once
 
+#include <QFont>
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
 
 #include <cstdint>
+#include <string>
+
+class QWidget;
 
 namespace quorvane {
+
+class TBarLabel;
+
+// Font sizes are given at 96 pixels per inch: 12 points is 16 pixels.
+int PointsToPixels(int points);
+// Tahoma where the desktop has it; otherwise a face of about its width.
+QFont Tahoma(bool bold, int pixels);
+// One of the bar's texts: white on the bar's colour, passing the pointer's moves on.
+TBarLabel *MakeBarLabel(QWidget *parent, const char *name, const QFont &font, bool fillBackground);
+// What the status label's tip tells when the schedule has run out: the command that writes ten
+// more years of it in place, from the given year.
+QString ExtendScheduleHint(const std::string &appDir, int year);
 
 // The clock and countdown font size (points) and the menu button's top for a window height;
 // false above 176 pixels, where both stay as they were.

@@ -116,7 +116,7 @@ def sway(exe, scratch, shots, check):
         procs.append(start(["xterm", "-bg", "white"], env))
         wait_for(lambda: s.focused() == "xterm" or None, 60, "the tiled xterm's focus")
         d.run("xdotool", "mousemove", "300", "700")
-        log = open(os.path.join(shots, "quorvane-sway.log"), "w")
+        log = os.path.join(shots, "quorvane-sway.log")
         app, bar = start_bar(d, exe, scratch, env, "", log)
         procs.append(app)
         placed = eventually(lambda: d.geometry(bar)[:4] == (1280, top, 240, 34) or None, 30)

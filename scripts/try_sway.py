@@ -181,6 +181,12 @@ def sway(exe, scratch, shots, check):
               strip and shows_bar(shot, 1500, top + 1, 1000)
               and not shows_bar(shot, 1500, top - 2, 1000)
               and not shows_bar(shot, 1500, top + 8, 1000), d.geometry(bar))
+        # The strip is the bar's bottom rows, as where the shape cuts it: each row plain from
+        # end to end (but for the cut corners of the last), with neither the top line, which
+        # starts four pixels in, nor the menu button's top. What lies under differs by row.
+        rows = [{pixel(shot, x, top + row) for x in (1282,) * (row < 3) + (1299, 1400, 1500)}
+                for row in range(4)]
+        check("sway: the strip shows the bar's bottom rows", all(len(r) == 1 for r in rows), rows)
         d.run("xdotool", "mousemove", "1400", str(top + 1))
         back = eventually(lambda: d.geometry(bar)[:4] == (1280, top, 240, 34) or None, 30)
         shot = s.shoot("revealed")

@@ -66,26 +66,23 @@ TEST(SwayIpc, TheOutputsArriveHoweverTheAnswerIsCut)
     }
 }
 
-// Only the window manager's own placings are asked about again: the bar's moves, its menus'
-// and every other unmanaged window's would send a question to the compositor for nothing.
+// Only the window manager's own placings send the compositor a question: the bar's own moves
+// and its menus' would ask it for nothing.
 TEST(KeepOnTop, TheCompositorIsAskedAgainWhenItHasTiledWindowsAnew)
 {
     struct Row
     {
-        const char *what;
         uint8_t kind;
         bool unmanaged, asks;
     };
-    const Row rows[] = {{"a tiled window resized", XCB_CONFIGURE_NOTIFY, false, true},
-        {"the same, as the window manager sends it", XCB_CONFIGURE_NOTIFY | 0x80, false, true},
-        {"the bar or a menu moved", XCB_CONFIGURE_NOTIFY, true, false},
-        {"a window mapped", XCB_MAP_NOTIFY, false, false},
-        {"a property changed", XCB_PROPERTY_NOTIFY, false, false}};
-    for (const Row &r : rows) {
+    for (const Row &r :
+        {Row {XCB_CONFIGURE_NOTIFY, false, true}, Row {XCB_CONFIGURE_NOTIFY | 0x80, false, true},
+            Row {XCB_CONFIGURE_NOTIFY, true, false}, Row {XCB_MAP_NOTIFY, false, false},
+            Row {XCB_PROPERTY_NOTIFY, false, false}}) {
         xcb_configure_notify_event_t note {};
         note.response_type = r.kind;
         note.override_redirect = r.unmanaged;
         EXPECT_EQ(TKeepOnTop::ManagedPlaced(reinterpret_cast<xcb_generic_event_t *>(&note)), r.asks)
-            << r.what;
+            << static_cast<int>(r.kind) << " " << r.unmanaged;
     }
 }

@@ -275,15 +275,17 @@ void TMainForm::SetColor(Label label, TColor color)
 
 void TMainForm::PlaceRightAligned()
 {
-    l1->move(width() - 3 - l1->width(), 2);
-    l2->move(width() - 4 - l2->width(), BarHeight() - 12);
+    const int top = ContentTop();
+    l1->move(width() - 3 - l1->width(), top + 2);
+    l2->move(width() - 4 - l2->width(), top + BarHeight() - 12);
 }
 
 void TMainForm::FormResize()
 {
-    const int h = BarHeight();
-    Label1->move(10, h - 12);
-    l2->move(l2->x(), h - 12);
+    const int h = BarHeight(), top = ContentTop();
+    Label1->move(10, top + h - 12);
+    l2->move(l2->x(), top + h - 12);
+    DateLabel1->move(DateLabel1->x(), top + 2);
     int points, buttonTop;
     if (FontForHeight(h, points, buttonTop)) {
         for (TBarLabel *l : {DateLabel1, l1}) {
@@ -291,7 +293,7 @@ void TMainForm::FormResize()
             f.setPixelSize(PointsToPixels(points));
             l->setFont(f);
         }
-        SpeedButton1->move(9, buttonTop);
+        SpeedButton1->move(9, top + buttonTop);
     }
     PlaceRightAligned();
 }

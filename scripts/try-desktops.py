@@ -2,8 +2,8 @@
 """Tries the bar on the desktops traders use, headless, each started and stopped here by PID:
 GNOME Shell on Wayland (the bar through XWayland), KDE Plasma on X11, XFCE and sway (the bar
 through XWayland again). Runs the desktop test's checks on each (below any top panel, the first
-menu under its button, on workspace 2, the auto-hide strip; on sway a drag and Close too) and
-leaves screenshots in --shots. Installs the desktops when missing.
+menu under its button, on workspace 2, the auto-hide strip; on sway a drag, Close and a swaybar
+ended and started late too) and leaves screenshots in --shots. Installs the desktops when missing.
 Heavier tries, named on demand: gnome2 (two monitors), gnome-scale2 (one at 200 %) and
 kde-wayland2 (KDE Plasma on Wayland, two outputs, its panel at the top of the first).
 

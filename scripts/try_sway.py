@@ -1,11 +1,12 @@
 """The bar on sway, headless, for try-desktops.py: sway as an unprivileged user (it refuses root),
-swaybar at the top, a tiled xterm holding the focus, the bar through XWayland. What the user sees
-is told from sway's own screenshots (grim): sway draws neither the X shape nor the opacity
-property, so only its picture says what shows."""
+swaybar at the top (ended and started again by hand on the way), a tiled xterm holding the focus,
+the bar through XWayland. What the user sees is told from sway's own screenshots (grim): sway
+draws neither the X shape nor the opacity property, so only its picture says what shows."""
 import glob
 import json
 import os
 import shutil
+import signal
 import subprocess
 import time
 
@@ -81,7 +82,37 @@ class Sway:
                        capture_output=True, timeout=30)
         return path
 
+    def swaybars(self):
+        """The PIDs of this sway's swaybars: sway leaves them to init, but hands them its
+        socket."""
+        found = []
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                with open("/proc/%s/comm" % pid) as f, open("/proc/%s/environ" % pid, "rb") as e:
+                    if f.read().strip() == "swaybar" and (
+                            b"SWAYSOCK=" + self.sock.encode()) in e.read().split(b"\0"):
+                        found.append(int(pid))
+            except OSError:
+                pass
+        return found
+
+    def end_swaybar(self):
+        for pid in self.swaybars():
+            os.kill(pid, signal.SIGTERM)
+        wait_for(lambda: self.usable_top() == 0 or None, 30, "swaybar's room given back")
+
+    def start_swaybar(self):
+        """A swaybar for the configured bar, started by hand as a late one would be."""
+        env = {"PATH": os.environ["PATH"], "HOME": self.home, "XDG_RUNTIME_DIR": self.run_dir,
+               "SWAYSOCK": self.sock, "WAYLAND_DISPLAY": self.wayland}
+        self.late_bar = subprocess.Popen(
+            ["setpriv", "--reuid=%d" % NOBODY, "--regid=%d" % NOBODY, "--clear-groups",
+             "swaybar", "-b", self.msg("-t", "get_bar_config")[0]],
+            env=env, stdout=self.log, stderr=self.log)
+
     def stop(self):
+        if getattr(self, "late_bar", None):
+            stop(self.late_bar)
         # Asked to end, sway takes its XWayland with it and leaves no display lock behind.
         self.proc.terminate()
         try:
@@ -116,7 +147,7 @@ def sway(exe, scratch, shots, check):
         procs.append(start(["xterm", "-bg", "white"], env))
         wait_for(lambda: s.focused() == "xterm" or None, 60, "the tiled xterm's focus")
         d.run("xdotool", "mousemove", "300", "700")
-        log = open(os.path.join(shots, "quorvane-sway.log"), "w")
+        log = os.path.join(shots, "quorvane-sway.log")
         app, bar = start_bar(d, exe, scratch, env, "", log)
         procs.append(app)
         placed = eventually(lambda: d.geometry(bar)[:4] == (1280, top, 240, 34) or None, 30)
@@ -172,20 +203,40 @@ def sway(exe, scratch, shots, check):
         closed = eventually(lambda: app.poll() is not None or None, 30)
         check("sway: Close ends the bar", closed, app.poll())
 
+        # swaybar ending and starting tells no client over sway's IPC, but tiles the xterm anew.
+        s.end_swaybar()
+        # A swaybar started after the bar, here a retracted one.
         d.run("xdotool", "mousemove", "300", "700")
         app, bar = start_bar(d, exe, scratch, env, "AutoHide=1\n", log)
         procs.append(app)
+        first = eventually(lambda: d.geometry(bar)[1] + d.geometry(bar)[3] == 4 or None, 30)
+        s.start_swaybar()
+        back = eventually(lambda: s.usable_top() == top or None, 30)
         strip = eventually(lambda: d.geometry(bar)[1] + d.geometry(bar)[3] == top + 4 or None, 30)
+        check("sway: a swaybar started after the bar: the strip goes below it",
+              first and back and strip, (first, back, d.geometry(bar)))
         shot = s.shoot("retracted")
         check("sway: retracted, the strip lies below swaybar and covers nothing of it",
               strip and shows_bar(shot, 1500, top + 1, 1000)
               and not shows_bar(shot, 1500, top - 2, 1000)
               and not shows_bar(shot, 1500, top + 8, 1000), d.geometry(bar))
+        # The strip is the bar's bottom rows, as where the shape cuts it: each row plain from
+        # end to end (but for the cut corners of the last), with neither the top line, which
+        # starts four pixels in, nor the menu button's top. What lies under differs by row.
+        rows = [{pixel(shot, x, top + row) for x in (1282,) * (row < 3) + (1299, 1400, 1500)}
+                for row in range(4)]
+        check("sway: the strip shows the bar's bottom rows", all(len(r) == 1 for r in rows), rows)
         d.run("xdotool", "mousemove", "1400", str(top + 1))
         back = eventually(lambda: d.geometry(bar)[:4] == (1280, top, 240, 34) or None, 30)
         shot = s.shoot("revealed")
         check("sway: a pointer on the strip brings the bar back",
               back and shows_bar(shot, 1500, top + 30, 1000), d.geometry(bar))
+        # Nothing has come from sway's IPC since this bar started: only the xterm tells.
+        below = d.geometry(bar)[1] == top
+        s.end_swaybar()
+        up = eventually(lambda: d.geometry(bar)[1] == 0 or None, 30)
+        check("sway: swaybar ended, the bar goes up from below it to the output's top",
+              below and up, d.geometry(bar))
     finally:
         for p in reversed(procs):
             stop(p)

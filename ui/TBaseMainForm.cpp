@@ -232,17 +232,18 @@ void TBaseMainForm::paintEvent(QPaintEvent *)
     // A change of scale shows first as a repaint at the new device size.
     UpdateShape();
     QPainter painter(this);
-    const int w = width(), h = height();
+    painter.translate(0, ContentTop());
+    const int w = width(), h = BarHeight();
     // A see-through background leaves the cut corners clear, as a shape would.
     const bool clear = testAttribute(Qt::WA_TranslucentBackground);
     if (clear)
         painter.setClipRegion(Shape(w, h));
-    painter.fillRect(rect(), Background);
+    painter.fillRect(0, 0, w, h, Background);
     // A desktop without shaped windows shows the key colour at the cut corners, as the layout
     // describes. Where the shape cuts them, the shape is in device pixels, scaled and rounded
     // by the platform, and key pixels painted beside it would show.
     if (!FDesktop->ShapesHonoured() && !clear) {
-        for (const QRect &r : QRegion(rect()).subtracted(Shape(w, h)))
+        for (const QRect &r : QRegion(0, 0, w, h).subtracted(Shape(w, h)))
             painter.fillRect(r, KeyColor);
     }
     painter.setPen(TopLine);

@@ -60,6 +60,10 @@ public:
     int HiddenRows() const { return FHiddenRows; }
     // The bar's own height, also while the window itself is cut to its strip.
     int BarHeight() const { return FCutHeight ? FCutHeight : height(); }
+    // Where the bar's top row lies in the window: above it, by the rows cut away, while the
+    // window is cut to its strip, so that the strip shows the bar's bottom rows, as a shape
+    // would. What the bar holds is placed from here down.
+    int ContentTop() const { return FCutHeight ? -FHiddenRows : 0; }
     // What of the window shows: a retracted bar is its strip.
     QRect VisibleRect() const;
     IDesktop &Desktop() const { return *FDesktop; }

@@ -4,9 +4,9 @@
 
 #include <QGuiApplication>
 #include <QWidget>
-#include <xcb/xcb.h>
 
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 namespace quorvane {
@@ -19,7 +19,11 @@ TKeepOnTop::TKeepOnTop(QWidget *window)
         return;
     FCheck.setSingleShot(true);
     FCheck.setInterval(0);
-    QObject::connect(&FCheck, &QTimer::timeout, window, [this] { RaiseIfCovered(); });
+    QObject::connect(&FCheck, &QTimer::timeout, window, [this] {
+        RaiseIfCovered();
+        if (std::exchange(FManagedPlaced, false) && OnManagedPlaced)
+            OnManagedPlaced();
+    });
     // Other windows' restacks and mappings arrive as notes about the root's children.
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
     uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
@@ -46,10 +50,19 @@ bool TKeepOnTop::nativeEventFilter(const QByteArray &type, void *message, qintpt
         return false;
     // The toolkit keeps only the last of several queued notes about the root's children, so
     // which window went where cannot be told from them: the stacking itself is looked at.
-    const uint8_t kind = static_cast<const xcb_generic_event_t *>(message)->response_type & 0x7F;
+    const auto *event = static_cast<const xcb_generic_event_t *>(message);
+    const uint8_t kind = event->response_type & 0x7F;
     if (kind == XCB_CONFIGURE_NOTIFY || kind == XCB_MAP_NOTIFY)
         FCheck.start();
+    FManagedPlaced |= ManagedPlaced(event);
     return false;
+}
+
+bool TKeepOnTop::ManagedPlaced(const xcb_generic_event_t *event)
+{
+    // Unmanaged windows, this one and its menus among them, are placed by their programs.
+    return (event->response_type & 0x7F) == XCB_CONFIGURE_NOTIFY
+        && !reinterpret_cast<const xcb_configure_notify_event_t *>(event)->override_redirect;
 }
 
 void TKeepOnTop::RaiseIfCovered()

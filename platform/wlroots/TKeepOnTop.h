@@ -3,6 +3,9 @@
 #include <QAbstractNativeEventFilter>
 #include <QPointer>
 #include <QTimer>
+#include <xcb/xcb.h>
+
+#include <functional>
 
 class QWidget;
 
@@ -22,6 +25,13 @@ public:
 
     bool nativeEventFilter(const QByteArray &type, void *message, qintptr *result) override;
 
+    // Called once for a burst of moves and resizes of the windows the window manager places:
+    // a compositor tiles them anew when a panel of its own takes or gives back room, and tells
+    // no client of that panel.
+    std::function<void()> OnManagedPlaced;
+    // Whether the note tells of such a move or resize.
+    static bool ManagedPlaced(const xcb_generic_event_t *event);
+
 private:
     void RaiseIfCovered();
 
@@ -29,6 +39,7 @@ private:
     // One look at the stacking for a burst of changes.
     QTimer FCheck;
     bool FWatching = false;
+    bool FManagedPlaced = false;
 };
 
 } // namespace quorvane

@@ -126,6 +126,12 @@ void TWlrootsDesktop::PrepareWindow(QWidget *window)
     // showing.
     window->setAttribute(Qt::WA_TranslucentBackground);
     FOnTop = std::make_unique<TKeepOnTop>(window);
+    // A swaybar started late, or ended, changes the usable area without a word over the IPC;
+    // where a window of this X server is tiled, its new place tells.
+    FOnTop->OnManagedPlaced = [this] {
+        if (FIpc)
+            FIpc->Refresh();
+    };
 }
 
 bool TWlrootsDesktop::DesktopUnlocked()

@@ -271,6 +271,18 @@ TEST(MainForm, FontsFollowTheHeight)
     App app;
     TMainForm form(app.Config());
     form.show();
+    // Retracted, a bar cut by its shape and one cut by its own size (where the desktop ignores
+    // shapes) show the same strip: the bar's bottom rows, and nothing it holds in them.
+    const QRect monitor(0, 0, 1920, 1080);
+    FakeDesktop shaping({{monitor, monitor, 1, "A"}}), cutting(shaping.monitors);
+    cutting.shapes = false;
+    TMainFormConfig config = app.Config();
+    config.Desktop = &shaping;
+    TMainForm shaped(config);
+    config.Desktop = &cutting;
+    TMainForm cut(config);
+    shaped.show();
+    cut.show();
     struct Row
     {
         int height, pixels, buttonTop;
@@ -284,6 +296,19 @@ TEST(MainForm, FontsFollowTheHeight)
         EXPECT_EQ(form.Label1->y(), r.height - 12);
         EXPECT_EQ(form.l2->y(), r.height - 12);
         EXPECT_EQ(form.l1->geometry().right(), 240 - 3 - 1);
+
+        if (r.height > TBaseMainForm::MaxHeight)
+            continue; // no bar is ever that tall
+        for (TMainForm *f : {&shaped, &cut}) {
+            f->resize(240, r.height);
+            f->RetractWindow();
+        }
+        const QImage whole = shaped.grab().toImage(), strip = cut.grab().toImage();
+        ASSERT_EQ(strip.height(), 4);
+        // Beside the corners, which are cut.
+        EXPECT_EQ(strip.copy(4, 0, 232, 4), whole.copy(4, r.height - 4, 232, 4)) << r.height;
+        EXPECT_EQ(cut.childrenRect().translated(0, -cut.ContentTop()), shaped.childrenRect());
+        cut.RevealWindow();
     }
 }
 

@@ -1,3 +1,4 @@
+#include "TKeepOnTop.h"
 #include "TSwayIpc.h"
 
 #include <QTemporaryDir>
@@ -62,5 +63,26 @@ TEST(SwayIpc, TheOutputsArriveHoweverTheAnswerIsCut)
         ::close(server);
         ASSERT_EQ(ipc.Outputs().size(), 1u) << r.what;
         EXPECT_EQ(ipc.Outputs()[0].Usable, QRect(0, 23, 800, 577)) << r.what;
+    }
+}
+
+// Only the window manager's own placings send the compositor a question: the bar's own moves
+// and its menus' would ask it for nothing.
+TEST(KeepOnTop, TheCompositorIsAskedAgainWhenItHasTiledWindowsAnew)
+{
+    struct Row
+    {
+        uint8_t kind;
+        bool unmanaged, asks;
+    };
+    for (const Row &r :
+        {Row {XCB_CONFIGURE_NOTIFY, false, true}, Row {XCB_CONFIGURE_NOTIFY | 0x80, false, true},
+            Row {XCB_CONFIGURE_NOTIFY, true, false}, Row {XCB_MAP_NOTIFY, false, false},
+            Row {XCB_PROPERTY_NOTIFY, false, false}}) {
+        xcb_configure_notify_event_t note {};
+        note.response_type = r.kind;
+        note.override_redirect = r.unmanaged;
+        EXPECT_EQ(TKeepOnTop::ManagedPlaced(reinterpret_cast<xcb_generic_event_t *>(&note)), r.asks)
+            << static_cast<int>(r.kind) << " " << r.unmanaged;
     }
 }

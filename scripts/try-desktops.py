@@ -162,7 +162,7 @@ def kde_wayland(exe, scratch, shots, check):
         print("kde-wayland2: monitors %s; _NET_WORKAREA top %d; _GTK_WORKAREAS_D0 %s" % (
             d.run("xrandr", "--listmonitors").replace("\n", " | "), top,
             d.run("xprop", "-root", "_GTK_WORKAREAS_D0").strip()), flush=True)
-        bar_log = open(os.path.join(shots, "quorvane-kde-wayland2.log"), "w")
+        bar_log = os.path.join(shots, "quorvane-kde-wayland2.log")
         app_env = dict(env, QT_QPA_PLATFORM="xcb", TZ="America/New_York")
         for what, left, want in (("the first output, below the panel", 1280, top),
                                  ("the second output, at its top", 2600, 0)):
@@ -295,7 +295,7 @@ def check_gnome_second_monitor(d, exe, scratch, env, shots, check, shoot):
     check("gnome2: mutter publishes a work area for the second monitor", second, areas)
     if not second:
         return
-    log = open(os.path.join(shots, "quorvane-gnome2.log"), "w")
+    log = os.path.join(shots, "quorvane-gnome2.log")
     app_env = dict(env, QT_QPA_PLATFORM="xcb", TZ="America/New_York")
     app, bar = start_bar(d, exe, scratch, app_env, "", log, left=second[0] + 680)
     try:
@@ -311,7 +311,7 @@ def check_gnome_second_monitor(d, exe, scratch, env, shots, check, shoot):
 
 def check_gnome_scale2(d, exe, scratch, env, shots, check, shoot):
     top = work_area_top(d)
-    log = open(os.path.join(shots, "quorvane-gnome-scale2.log"), "w")
+    log = os.path.join(shots, "quorvane-gnome-scale2.log")
     app_env = dict(env, QT_QPA_PLATFORM="xcb", TZ="America/New_York")
     app, bar = start_bar(d, exe, scratch, app_env, "", log, left=1280)
     try:

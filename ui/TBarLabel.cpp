@@ -29,8 +29,15 @@ void TBarLabel::setText(const QString &text)
     FText = text;
     // What a screen reader reads of a label is its text.
     setAccessibleName(text);
+    const QSize was = size();
     Shape();
-    update();
+    // The countdown keeps its size nearly every second, and then its place too: painted now, it
+    // spares the event loop a second round for a posted repaint. A new size may move the label
+    // and bares what it covered; that waits for the one repaint of the whole change.
+    if (size() == was && isVisible())
+        repaint();
+    else
+        update();
 }
 
 void TBarLabel::setAlignment(Qt::Alignment alignment)

@@ -99,3 +99,41 @@ TEST(BarLabel, AFontChangeResizesAndRedrawsTheText)
         EXPECT_EQ(own.grab().toImage(), general.grab().toImage()) << pixels;
     }
 }
+
+// The countdown's new second is on screen when the tick that set it ends, without a second round
+// of the event loop; a text of a new size waits for that round, as the bar moves the label first.
+TEST(BarLabel, ASameSizedTextIsPaintedAtOnceAndANewSizeAfterItsMove)
+{
+    struct Counting : TBarLabel
+    {
+        void paintEvent(QPaintEvent *event) override
+        {
+            ++paints;
+            TBarLabel::paintEvent(event);
+        }
+        int paints = 0;
+    };
+    struct Row
+    {
+        const char *text;
+        int paintedAtOnce;
+    };
+    const Row rows[] = {{"0:29:58", 1}, {"10:29:58", 0}, {"--:--:--", 0}, {"0:29:57", 0}};
+    QWidget bar;
+    bar.resize(240, 34);
+    auto *label = new Counting;
+    label->setParent(&bar);
+    label->setFont(BarFont(true, 16));
+    label->setText(QStringLiteral("0:29:59"));
+    bar.show();
+    QCoreApplication::processEvents();
+    for (const Row &r : rows) {
+        const QSize was = label->size();
+        label->paints = 0;
+        label->setText(QString::fromLatin1(r.text));
+        EXPECT_EQ(label->paints, r.paintedAtOnce) << r.text;
+        EXPECT_EQ(label->size() == was, r.paintedAtOnce == 1) << r.text;
+        QCoreApplication::processEvents();
+        EXPECT_GE(label->paints, 1) << r.text << ": never painted";
+    }
+}

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 #ifndef QUORVANE_VENDOR_HOST
 #error "the build names the vendor's web host"
@@ -19,18 +20,27 @@
 int main(int argc, char **argv)
 {
     using namespace quorvane;
+    // The toolkit reads these once, as it starts. The ones set here are the bar's own choices
+    // and are taken back then, so a browser the bar opens starts as the desktop would start it.
+    std::vector<const char *> ownChoices;
     // Wayland lets no client place itself at the top edge or stay above others; XWayland does.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY")
         && (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
-            || qgetenv("XDG_SESSION_TYPE") == "wayland"))
+            || qgetenv("XDG_SESSION_TYPE") == "wayland")) {
         qputenv("QT_QPA_PLATFORM", "xcb");
+        ownChoices.push_back("QT_QPA_PLATFORM");
+    }
 
     // The bar repaints a few kilobytes a second. Through shared memory the toolkit waits on
     // the X server before each repaint, which wakes two of its threads; through the socket, none.
-    if (qEnvironmentVariableIsEmpty("QT_XCB_NO_MITSHM"))
+    if (qEnvironmentVariableIsEmpty("QT_XCB_NO_MITSHM")) {
         qputenv("QT_XCB_NO_MITSHM", "1");
+        ownChoices.push_back("QT_XCB_NO_MITSHM");
+    }
 
     QApplication app(argc, argv);
+    for (const char *name : ownChoices)
+        qunsetenv(name);
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
     QApplication::setQuitOnLastWindowClosed(false);
 

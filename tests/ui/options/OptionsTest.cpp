@@ -17,6 +17,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -390,4 +391,51 @@ TEST(Options, ServerTestMessages)
     EXPECT_EQ(shown[0].rfind("The query sent", 0), 0u);
     o.SpeedButton2Click();
     EXPECT_EQ(sntp.calls.size(), 2u);
+}
+
+// Each control of the dialog is what is saved and what a load shows: set by hand, saved, loaded
+// into a second dialog.
+TEST(Options, EachControlIsSavedAndShownAgain)
+{
+    struct Row
+    {
+        std::function<void(TOptions &)> set;
+        const char *line;
+        std::function<bool(const TOptions &)> shown;
+    };
+    const Row rows[] = {
+        {[](TOptions &o) { o.cb1->setChecked(false); }, "\nUseSNTP=0\n",
+            [](const TOptions &o) { return !o.cb1->isChecked(); }},
+        {[](TOptions &o) { o.Edit1->setText("a.test"); }, "\nSNTPServer=a.test\n",
+            [](const TOptions &o) { return o.Edit1->text() == "a.test"; }},
+        {[](TOptions &o) { o.ed1->setText("124"); }, "\nSNTPPort=124\n",
+            [](const TOptions &o) { return o.ed1->text() == "124"; }},
+        {[](TOptions &o) { o.clb1->item(9)->setCheckState(Qt::Checked); },
+            "\n60_minutes_before_open=1\n",
+            [](const TOptions &o) { return o.clb1->item(9)->checkState() == Qt::Checked; }},
+        {[](TOptions &o) { o.clb2->item(1)->setCheckState(Qt::Checked); },
+            "\n1_minutes_before_close=1\n",
+            [](const TOptions &o) { return o.clb2->item(1)->checkState() == Qt::Checked; }},
+        {[](TOptions &o) { o.cb2->setChecked(true); }, "\nAutoHide=1\n",
+            [](const TOptions &o) { return o.cb2->isChecked(); }},
+        {[](TOptions &o) { o.ed3->setText("7"); }, "\nAlwaysShowXMinutesBeforeOpening=7\n",
+            [](const TOptions &o) { return o.ed3->text() == "7"; }},
+        {[](TOptions &o) { o.ed4->setText("8"); }, "\nAlwaysShowXMinutesBeforeClosing=8\n",
+            [](const TOptions &o) { return o.ed4->text() == "8"; }},
+        {[](TOptions &o) { o.cb3->setChecked(false); }, "\nShowEasternTime=0\n",
+            [](const TOptions &o) { return !o.cb3->isChecked(); }},
+        {[](TOptions &o) { o.ed5->setText("42"); }, "\nTransparency=42\n",
+            [](const TOptions &o) { return o.ed5->text() == "42"; }},
+        {[](TOptions &o) { o.cb4->setChecked(true); }, "\nExtendedHours=1\n",
+            [](const TOptions &o) { return o.cb4->isChecked(); }},
+    };
+    for (const Row &r : rows) {
+        Dir d;
+        TOptions typed(nullptr), shown(nullptr);
+        r.set(typed);
+        typed.SaveToIni(d.ini);
+        EXPECT_NE(Slurp(d.ini).find(r.line), std::string::npos) << r.line;
+        shown.LoadFromIni(d.ini);
+        EXPECT_TRUE(r.shown(shown)) << r.line;
+    }
 }

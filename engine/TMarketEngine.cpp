@@ -328,10 +328,11 @@ void TMarketEngine::Timer11Timer()
     // One reading of the clock for the whole tick: a close falling between two readings would
     // pair the closed market with the instant before it, which reads as pre-market.
     if (!NextEvent(eastern, remaining, open)) {
-        ShowTexts("--:--:--", ScheduleNeedsUpdate);
-        // The last state's colour would read as a market still open, or closed for good.
+        // The last state's colour would read as a market still open, or closed for good. The
+        // colour goes first here and below: a display may show a text the moment it is set.
         if (S.Display->Color(Label::Status) != clWhite)
             S.Display->SetColor(Label::Status, clWhite);
+        ShowTexts("--:--:--", ScheduleNeedsUpdate);
         // The last session's close sounds like any other before the schedule runs out.
         if (FPrevState >= 1 && !FSessions.empty() && !S.Player->IsPlaying())
             CheckAlarm(0, false);
@@ -343,9 +344,9 @@ void TMarketEngine::Timer11Timer()
     // Every boundary and alarm lies on a whole second of the time left; on the Eastern clock's
     // seconds too, unless a schedule ever says otherwise.
     FNextTurn = eastern + std::min(UntilSecondTurns(remaining), UntilSecondTurns(shown.Remaining));
-    ShowTexts(FormatCountdown(shown.Remaining), shown.Status);
     if (S.Display->Color(Label::Status) != shown.Color)
         S.Display->SetColor(Label::Status, shown.Color);
+    ShowTexts(FormatCountdown(shown.Remaining), shown.Status);
     if (!S.Player->IsPlaying())
         CheckAlarm(remaining, open);
 }

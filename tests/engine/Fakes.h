@@ -171,6 +171,8 @@ public:
     void SetText(Label l, const std::string &t) override
     {
         texts[static_cast<int>(l)] = t;
+        if (l == Label::Status)
+            statusInkWhenSet = colors[static_cast<int>(l)];
         ++writes;
     }
     TColor Color(Label l) const override { return colors[static_cast<int>(l)]; }
@@ -181,6 +183,8 @@ public:
     }
     std::string texts[3];
     TColor colors[3] = {0xFFFFFF, 0xFFFFFF, 0xFFFFFF};
+    // The status colour at the moment its text was last set: a text shown at once shows in it.
+    TColor statusInkWhenSet = 0xFFFFFF;
     int writes = 0;
 };
 

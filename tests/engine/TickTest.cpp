@@ -604,6 +604,7 @@ TEST(TickTexts, NoScheduleNeverPlaysAndShowsNeitherOpenNorClosed)
     EXPECT_EQ(rig.display.Text(Label::Countdown), "--:--:--");
     EXPECT_EQ(rig.display.Text(Label::Status), "The schedule needs update");
     EXPECT_EQ(rig.display.Color(Label::Status), clWhite);
+    EXPECT_EQ(rig.display.statusInkWhenSet, clWhite);
     EXPECT_TRUE(rig.player.played.empty());
 }
 
@@ -689,6 +690,7 @@ TEST(TickTexts, ExtendedHoursAroundTheRegularSessions)
                     + std::to_string(seconds[i]) + " s";
                 EXPECT_EQ(rig.display.Text(Label::Status), status) << where;
                 EXPECT_EQ(rig.display.Color(Label::Status), colours.at(status)) << where;
+                EXPECT_EQ(rig.display.statusInkWhenSet, colours.at(status)) << where;
                 EXPECT_EQ(rig.display.Text(Label::Countdown), countdowns[i]) << where;
             }
         }

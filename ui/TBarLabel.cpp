@@ -1,5 +1,6 @@
 #include "TBarLabel.h"
 
+#include <QAccessibleWidget>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QPainter>
@@ -14,11 +15,20 @@ namespace {
 // The box a plain-text label measures its text in.
 constexpr qreal kMeasuringBox = 2000;
 
+// A screen reader takes the bar's texts for static text, as it takes a label's.
+QAccessibleInterface *AccessibleBarLabel(const QString &, QObject *object)
+{
+    auto *label = dynamic_cast<TBarLabel *>(object);
+    return label ? new QAccessibleWidget(label, QAccessible::StaticText) : nullptr;
+}
+
 } // namespace
 
 TBarLabel::TBarLabel(QWidget *parent)
     : QWidget(parent)
 {
+    static const bool readable = (QAccessible::installFactory(AccessibleBarLabel), true);
+    Q_UNUSED(readable);
     Shape();
 }
 

@@ -75,9 +75,10 @@ TEST(BarLabel, SizedAndDrawnAsAPlainTextLabel)
         }
         ASSERT_EQ(own.size(), general.size()) << r.text << " at " << r.pixels;
         EXPECT_EQ(own.grab().toImage(), general.grab().toImage()) << r.text << " at " << r.pixels;
-        EXPECT_EQ(QAccessible::queryAccessibleInterface(&own)->text(QAccessible::Name),
-            QAccessible::queryAccessibleInterface(&general)->text(QAccessible::Name))
-            << r.text;
+        QAccessibleInterface *read = QAccessible::queryAccessibleInterface(&own);
+        QAccessibleInterface *want = QAccessible::queryAccessibleInterface(&general);
+        EXPECT_EQ(read->text(QAccessible::Name), want->text(QAccessible::Name)) << r.text;
+        EXPECT_EQ(read->role(), want->role()) << r.text;
     }
 }
 

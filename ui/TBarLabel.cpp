@@ -29,6 +29,12 @@ TBarLabel::TBarLabel(QWidget *parent)
 {
     static const bool readable = (QAccessible::installFactory(AccessibleBarLabel), true);
     Q_UNUSED(readable);
+    QTextOption option;
+    option.setTextDirection(Qt::LeftToRight);
+    option.setAlignment(Qt::AlignLeft);
+    FLayout.setTextOption(option);
+    // Kept shaped for every paint until the text changes.
+    FLayout.setCacheEnabled(true);
     Shape();
 }
 
@@ -73,15 +79,10 @@ void TBarLabel::Shape()
     FLayout.clearLayout();
     FLayout.setText(FText);
     FLayout.setFont(font());
-    QTextOption option;
-    option.setTextDirection(Qt::LeftToRight);
-    option.setAlignment(Qt::AlignLeft);
-    FLayout.setTextOption(option);
-    // Kept shaped for every paint until the text changes.
-    FLayout.setCacheEnabled(true);
     FWidth = 0;
-    FHeight = QFontMetricsF(font()).height();
-    if (!FText.isEmpty()) {
+    if (FText.isEmpty()) {
+        FHeight = QFontMetricsF(font()).height();
+    } else {
         FLayout.beginLayout();
         QTextLine line = FLayout.createLine();
         line.setLineWidth(0x01000000);

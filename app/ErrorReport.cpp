@@ -1,5 +1,7 @@
 #include "ErrorReport.h"
 
+#include "Latin1.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -34,8 +36,8 @@ void ShowMessageBox(const std::string &text, std::function<void()> dismissed)
         it->second.box->raise();
         return;
     }
-    auto *box = new QMessageBox(QMessageBox::Critical, QApplication::applicationName(),
-        QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::Ok);
+    auto *box = new QMessageBox(
+        QMessageBox::Critical, QApplication::applicationName(), L1(text), QMessageBox::Ok);
     // A modal box would leave the bar dead with nothing saying why, and one below the user's
     // window (where a window manager may put a box it does not focus) would not be seen.
     box->setWindowModality(Qt::NonModal);

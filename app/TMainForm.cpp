@@ -2,6 +2,7 @@
 
 #include "ErrorReport.h"
 #include "IniFile.h"
+#include "Latin1.h"
 #include "MainLayout.h"
 #include "SettingRules.h"
 #include "TBarLabel.h"
@@ -29,11 +30,6 @@
 namespace quorvane {
 
 namespace {
-
-QString L1(const std::string &s)
-{
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 QColor FromTColor(TColor c)
 {

@@ -1,5 +1,6 @@
 #include "MainLayout.h"
 
+#include "Latin1.h"
 #include "TBarLabel.h"
 #include "TBaseMainForm.h"
 
@@ -133,7 +134,7 @@ QString ExtendScheduleHint(const std::string &appDir, int year)
             + std::to_string(year + 10) + " with\n" + Quoted(appDir + "quorvane-schedule") + " "
             + std::to_string(year) + " " + std::to_string(year + 10) + " -o "
             + Quoted(appDir + "schedule.txt") + "\nthen choose \"Refresh Schedule\".");
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    return L1(text);
 }
 
 } // namespace quorvane

@@ -1,5 +1,6 @@
 #include "OptionsControls.h"
 
+#include "Latin1.h"
 #include "TOptions.h"
 
 #include <QCheckBox>
@@ -15,16 +16,6 @@
 namespace quorvane {
 
 namespace {
-
-QString L1(const std::string &s)
-{
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-std::string L1(const QString &s)
-{
-    return s.toLatin1().toStdString();
-}
 
 const QString kBlanks25 = QString(25, QLatin1Char(' '));
 

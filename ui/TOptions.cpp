@@ -1,6 +1,7 @@
 #include "TOptions.h"
 
 #include "IniFile.h"
+#include "Latin1.h"
 #include "OptionsControls.h"
 #include "SettingRules.h"
 
@@ -61,8 +62,7 @@ TOptions::TOptions(ISntpSource *sntp, QWidget *parent, Kind kind)
     , FSntp(sntp)
 {
     ShowInformation = [this](const std::string &text) {
-        QMessageBox::information(this, QStringLiteral("Information"),
-            QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::Ok);
+        QMessageBox::information(this, QStringLiteral("Information"), L1(text), QMessageBox::Ok);
     };
     if (FKind == Kind::Dialog) {
         BuildOptionsControls(*this);
